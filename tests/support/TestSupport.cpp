@@ -1,0 +1,21 @@
+#include "TestSupport.h"
+
+#include <vector>
+
+namespace {
+std::string Convert(const std::string& text, UINT from, UINT to)
+{
+    if (text.empty())
+        return text;
+    int wide = ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::vector<wchar_t> w(static_cast<size_t>(wide));
+    ::MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), w.data(), wide);
+    int bytes = ::WideCharToMultiByte(to, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(to, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
+    return out;
+}
+}  // namespace
+
+std::string Sjis(const std::string& utf8) { return Convert(utf8, CP_UTF8, 932); }
+std::string Utf8(const std::string& sjis) { return Convert(sjis, 932, CP_UTF8); }
