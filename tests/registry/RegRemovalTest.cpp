@@ -1,1 +1,217 @@
+// The removal pass over small data files written for the test, against scratch keys.
+#include "registry/RegRemoval.h"
+#include "support/RegScratch.h"
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+namespace {
+
+std::string TempFile(const char* name)
+{
+    char dir[MAX_PATH + 1];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Lines joined with CR LF, the last one included.
+std::string Crlf(std::initializer_list<std::string> lines)
+{
+    std::string text;
+    for (const std::string& l : lines)
+        text += l + "\r\n";
+    return text;
+}
+
+class RegPass : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const ScratchRoot& r : kScratchRoots)
+            DeleteTree(r.root, r.path);
+        file = TempFile("VnQRXPassTest.dat");
+    }
+    void TearDown() override
+    {
+        for (const ScratchRoot& r : kScratchRoots)
+            DeleteTree(r.root, r.path);
+        DeleteFileA(file.c_str());
+    }
+    size_t Run(const std::string& bytes)
+    {
+        WriteFile(file, bytes);
+        return RunRegistryPass(file);
+    }
+    std::string file;
+};
+
+const std::string kCu = "HKEY_CURRENT_USER\\Software\\VnQRXTest";
+const char kCuPath[] = "Software\\VnQRXTest";
+
+TEST_F(RegPass, WorksSubkeysBeforeParentsAndDeletesKeysLeftEmpty)
+{
+    const std::string cu = kCu;
+    CreateKey(HKEY_CURRENT_USER, std::string(kCuPath) + "\\Parent\\Child");
+    SetString(HKEY_CURRENT_USER, std::string(kCuPath) + "\\Parent", "", "default");
+    SetString(HKEY_CURRENT_USER, std::string(kCuPath) + "\\Parent", "A", "1");
+    SetDword(HKEY_CURRENT_USER, std::string(kCuPath) + "\\Parent\\Child", "B", 2);
+    CreateKey(HKEY_CURRENT_USER, std::string(kCuPath) + "\\Bare");
+    size_t calls = Run(Crlf({"[" + cu + "]", "",
+                             "[" + cu + "\\Bare]", "",
+                             "[" + cu + "\\Missing]", "\"Nothing\"=\"here\"", "",
+                             "[" + cu + "\\Parent]", "@=\"default\"", "\"A\"=\"1\"", "",
+                             "[" + cu + "\\Parent\\Child]", "\"B\"=dword:00000002"}));
+    EXPECT_EQ(6u, calls);   // 2 sections without lines, 4 entry lines
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kCuPath)) << "the whole listed tree goes";
+}
+
+TEST_F(RegPass, KeepsWhatTheFileDoesNotList)
+{
+    const std::string k = std::string(kCuPath) + "\\Shared";
+    SetString(HKEY_CURRENT_USER, k, "", "default");        // enumerated before the decoy
+    SetString(HKEY_CURRENT_USER, k, "Listed", "x");
+    SetString(HKEY_CURRENT_USER, k, "Decoy", "other product");
+    CreateKey(HKEY_CURRENT_USER, std::string(kCuPath) + "\\WithChild\\Unlisted");
+    Run(Crlf({"[" + kCu + "]", "",
+              "[" + kCu + "\\Shared]", "@=\"default\"", "\"Listed\"=\"x\"", "",
+              "[" + kCu + "\\WithChild]", ""}));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, ""));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, "Listed"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, k, "Decoy"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::string(kCuPath) + "\\WithChild\\Unlisted"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kCuPath));
+}
+
+TEST_F(RegPass, DefaultValueLinesAndAValueNamedAt)
+{
+    // "@" with quotes is, once the quotes are gone, the default value too.
+    const std::string k = std::string(kCuPath) + "\\At";
+    SetString(HKEY_CURRENT_USER, k, "", "default");
+    SetString(HKEY_CURRENT_USER, k, "@", "literal");
+    Run(Crlf({"[" + kCu + "\\At]", "\"@\"=\"literal\""}));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, ""));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, k, "@"));
+}
+
+TEST_F(RegPass, ValueNamesAreTakenExactly)
+{
+    const std::string k = std::string(kCuPath) + "\\Names";
+    const std::string folder = Sjis("C:\\Program Files\\Velnor for QRX\\ソフト\\表示\\");   // 0x5C trail bytes
+    const std::string soName = Sjis("能力ソ");
+    SetString(HKEY_CURRENT_USER, k, folder, "");
+    SetString(HKEY_CURRENT_USER, k, soName, "x");
+    SetString(HKEY_CURRENT_USER, k, "Cmd", "\"a=b\" \"%1\"");
+    SetString(HKEY_CURRENT_USER, k, "Path", "%ProgramFiles%", REG_EXPAND_SZ);
+    SetString(HKEY_CURRENT_USER, k, "Keep", "x");
+    Run(Crlf({"[" + kCu + "\\Names]",
+              "\"" + folder + "\"=\"\"",
+              "\"" + soName + "\"=\"" + Sjis("表=示") + "\"",
+              "\"Cmd\"=\"\\\"a=b\\\" \\\"%1\\\"\"",
+              "\"Path\"=hex(2):25,00,50,00,\\",
+              "  72,00,6f,00,00,00"}));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, folder));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, soName));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, "Cmd"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, "Path"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, k, "Keep"));
+}
+
+TEST_F(RegPass, SkipsSectionsWithUnknownRoots)
+{
+    const std::string k = std::string(kCuPath) + "\\Roots";
+    SetString(HKEY_CURRENT_USER, k, "V", "x");
+    const std::string sub = "Software\\VnQRXTest\\Roots";
+    size_t calls = Run(Crlf({"[hkey_current_user\\" + sub + "]", "\"V\"=\"x\"", "",
+                             "[HKEY_CURRENT_CONFIG\\" + sub + "]", "\"V\"=\"x\"", "",
+                             "[HKCU\\" + sub + "]", "\"V\"=\"x\"", "",
+                             "[NoBackslash]", "\"V\"=\"x\""}));
+    EXPECT_EQ(4u, calls);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, k, "V"));
+    EXPECT_FALSE(RemoveRegistryEntry("Software\\VnQRXTest\\Roots", "V"));
+    EXPECT_FALSE(RemoveRegistryEntry("", ""));
+}
+
+TEST_F(RegPass, ReachesEveryRoot)
+{
+    std::string text;
+    for (const ScratchRoot& r : kScratchRoots) {
+        SetString(r.root, r.path, "V", "x");
+        text += "[" + std::string(r.rootName) + "\\" + r.path + "]\r\n\"V\"=\"x\"\r\n\r\n";
+    }
+    Run(text);
+    for (const ScratchRoot& r : kScratchRoots)
+        EXPECT_FALSE(KeyExists(r.root, r.path)) << r.rootName;
+}
+
+TEST(EntryValueName, RemovesQuotesAndCutsAtTheFirstEqualsSign)
+{
+    struct Row {
+        std::string line, name;
+    } rows[] = {
+        {"@=\"x\"", "@"},
+        {"\"Name\"=\"a=b\"", "Name"},
+        {"\"Cmd\"=\"\\\"C:\\x.exe\\\" \\\"%1\\\"\"", "Cmd"},
+        {"\"C:\\dir\\\"=\"\"", "C:\\dir\\"},
+        {"\"@\"=\"x\"", "@"},
+        {"72,00,6f,00,00,00", ""},
+        {"", ""},
+        {"\"\"=\"x\"", ""},
+        {Sjis("\"ソ表\"=\"\""), Sjis("ソ表")},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(Utf8(r.line));
+        EXPECT_EQ(r.name, EntryValueName(r.line));
+    }
+}
+
+TEST(SplitProfileList, DropsTheCutOffLastString)
+{
+    const char full[] = "one\0two\0three\0";
+    EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), SplitProfileList(full, 13, 100));
+    // A reader that ran out of room answers size - 2 and cuts the last string short.
+    const char cut[] = "one\0two\0thr\0";
+    EXPECT_EQ((std::vector<std::string>{"one", "two"}), SplitProfileList(cut, 11, 13));
+    EXPECT_TRUE(SplitProfileList("\0", 0, 10).empty());
+}
+
+TEST_F(RegPass, NeverActsOnALineCutOffByTheBuffer)
+{
+    // One section far larger than the 65,535-byte buffer. Every value name is also
+    // present cut short (unlisted decoys), so acting on a cut-off line would show.
+    const std::string k = std::string(kCuPath) + "\\Big";
+    std::string text = "[" + kCu + "\\Big]\r\n";
+    std::vector<std::string> names;
+    for (int i = 0; i < 2500; ++i) {
+        char name[32];
+        wsprintfA(name, "Value%05d", i);
+        names.push_back(name);
+        text += "\"" + std::string(name) + "\"=\"" + std::string(20, 'x') + "\"\r\n";
+    }
+    for (const std::string& n : names) {
+        SetString(HKEY_CURRENT_USER, k, n, "listed");
+        for (size_t len = 1; len < n.size(); ++len)
+            SetString(HKEY_CURRENT_USER, k, n.substr(0, len), "decoy");
+    }
+    Run(text);
+    size_t deleted = 0;
+    for (const std::string& n : names)
+        deleted += ValueExists(HKEY_CURRENT_USER, k, n) ? 0 : 1;
+    EXPECT_GT(deleted, 1500u);
+    EXPECT_LT(deleted, names.size());
+    for (size_t i = 0; i < deleted; ++i)
+        EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, names[i])) << "lines are worked in order";
+    for (const std::string& n : names)
+        for (size_t len = 1; len < n.size(); ++len)
+            ASSERT_TRUE(ValueExists(HKEY_CURRENT_USER, k, n.substr(0, len))) << n.substr(0, len);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#include "RegScratch.h"
+
+#include <vector>
+
+const ScratchRoot kScratchRoots[4] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "VnQRXTest.Scratch"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "Software\\VnQRXTest"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "SOFTWARE\\VnQRXTest"},
+    {HKEY_USERS, "HKEY_USERS", ".DEFAULT\\Software\\VnQRXTest"},
+};
+
+void DeleteTree(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> children;
+    char name[512];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.emplace_back(name, len);
+    }
+    RegCloseKey(key);
+    for (const std::string& c : children)
+        DeleteTree(root, path + "\\" + c);
+    RegDeleteKeyA(root, path.c_str());
+}
+
+bool CreateKey(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+static bool SetRaw(HKEY root, const std::string& path, const std::string& name, DWORD type, const void* data,
+                   DWORD size)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG r = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS;
+}
+
+bool SetString(HKEY root, const std::string& path, const std::string& name, const std::string& data, DWORD type)
+{
+    return SetRaw(root, path, name, type, data.c_str(), static_cast<DWORD>(data.size() + 1));
+}
+
+bool SetDword(HKEY root, const std::string& path, const std::string& name, DWORD data)
+{
+    return SetRaw(root, path, name, REG_DWORD, &data, sizeof data);
+}
+
+bool ValueExists(HKEY root, const std::string& path, const std::string& name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    bool found = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}

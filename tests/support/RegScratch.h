@@ -1,0 +1,24 @@
+// Scratch registry keys for tests, removed with everything below them.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+struct ScratchRoot {
+    HKEY root;
+    const char* rootName;   // as the data file spells it
+    const char* path;       // the scratch key below the root
+};
+
+// One scratch key under each of the four roots.
+extern const ScratchRoot kScratchRoots[4];
+
+// Deletes root\path and everything below it; quiet when it does not exist.
+void DeleteTree(HKEY root, const std::string& path);
+// Creates root\path (and its parents).
+bool CreateKey(HKEY root, const std::string& path);
+bool KeyExists(HKEY root, const std::string& path);
+bool SetString(HKEY root, const std::string& path, const std::string& name, const std::string& data,
+               DWORD type = REG_SZ);
+bool SetDword(HKEY root, const std::string& path, const std::string& name, DWORD data);
+bool ValueExists(HKEY root, const std::string& path, const std::string& name);
