@@ -100,7 +100,12 @@ CDialog::~CDialog()
 
 INT_PTR CDialog::DoModal()
 {
+    // Without a parent of its own, a modal dialog is owned by the main window, which it
+    // disables while it is open.
     HWND owner = m_pParent != nullptr ? m_pParent->GetSafeHwnd() : nullptr;
+    CWinApp* app = AfxGetApp();
+    if (owner == nullptr && app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd != this)
+        owner = app->m_pMainWnd->GetSafeHwnd();
     INT_PTR result = ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_idTemplate), owner,
                                        &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The main job, end to end: sets up what is missing, builds, stages an installation of
+# the suite in a fresh Wine prefix, runs CleanupVnQRX through a full uninstall (in a
+# window on your display when there is one, otherwise under Xvfb), prints what was
+# staged and what is left, and saves screenshots to docs/screenshots/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+cmake --preset test >/dev/null
+cmake --build --preset test --target CleanupVnQRX vnqrx_stage vnqrx_demo
+cmake --preset release >/dev/null
+cmake --build --preset release
+
+export VNQRX_WINE_DIR="$root/build/demo/wine"
+rm -rf "$VNQRX_WINE_DIR"
+. scripts/wine-env.sh
+. scripts/xvfb.sh
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    export VNQRX_USE_DISPLAY=1
+    echo "run: using your display $DISPLAY"
+fi
+vnqrx_xvfb_start
+trap 'vnqrx_prefix_stop; vnqrx_xvfb_stop' EXIT
+echo "run: creating a fresh Wine prefix in $WINEPREFIX"
+vnqrx_prefix_init
+bin="$WINEPREFIX/drive_c/vnqrx/bin"
+cp build/test/bin/CleanupVnQRX.exe build/test/bin/vnqrx_stage.exe build/test/bin/vnqrx_demo.exe "$bin/"
+cd "$bin"
+
+echo
+echo "== Staged installation =="
+"$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_stage.exe' stage
+
+echo
+echo "== Running CleanupVnQRX (Uninstall, Yes, OK, Exit) =="
+"$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_demo.exe' 'C:\vnqrx\shots'
+
+echo
+echo "== What is left =="
+"$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_stage.exe' report
+
+mkdir -p "$root/docs/screenshots"
+for f in "$WINEPREFIX"/drive_c/vnqrx/shots/*.bmp; do
+    convert "$f" "$root/docs/screenshots/$(basename "${f%.bmp}").png"
+done
+echo
+echo "run: screenshots in docs/screenshots/"

@@ -1,0 +1,467 @@
+// The real executable under Wine, driven from outside as a user would drive it.
+#include "Driver.h"
+#include "Staging.h"
+
+#include "res/resource.h"
+#include "support/RegFile.h"
+#include "support/RegScratch.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+const DWORD kWait = 20000;
+
+std::string S(const char* utf8) { return Sjis(utf8); }
+
+const char kTitle[] = "Velnor forQRXアンインストールツール";
+const char kReady[] = "Velnor for QRXのアンインストールを行うには\n「アンインストール」ボタンをクリックしてください。";
+const char kPolicy[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\CleanupVnQRX.exe";
+
+std::string TempFolder()
+{
+    char dir[MAX_PATH + 1];
+    GetTempPathA(sizeof dir, dir);
+    return dir;
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up
+// ---------------------------------------------------------------------------------------
+
+TEST(StartUp, ShowsTheDialogWithTitleInstructionAndEmptyBar)
+{
+    ToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    HWND main = tool.WaitMainWindow(kWait);
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(S(kTitle), WindowText(main));
+    EXPECT_EQ(S(kReady), StatusText(main));
+    EXPECT_EQ(0, ProgressPos(main));
+    EXPECT_EQ(std::make_pair(0, 100), ProgressRange(main));
+    EXPECT_EQ(S("終了"), WindowText(GetDlgItem(main, IDOK)));
+    EXPECT_EQ(S("アンインストール"), WindowText(GetDlgItem(main, IDC_UNINSTALL)));
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui);
+    EXPECT_EQ(GetDlgItem(main, IDOK), gui.hwndFocus) << "Exit holds the focus";
+    Press(main, IDOK);
+    EXPECT_TRUE(tool.WaitExit(kWait)) << "Exit ends the process";
+}
+
+TEST(StartUp, EscapeAndTheCloseBoxEndTheProcess)
+{
+    {
+        ToolProcess tool;
+        ASSERT_TRUE(tool.Start());
+        HWND main = tool.WaitMainWindow(kWait);
+        ASSERT_NE(nullptr, main);
+        ASSERT_TRUE(Activate(main));
+        KeyDown(VK_ESCAPE);
+        KeyUp(VK_ESCAPE);
+        EXPECT_TRUE(tool.WaitExit(kWait)) << "Esc";
+    }
+    {
+        ToolProcess tool;
+        ASSERT_TRUE(tool.Start());
+        HWND main = tool.WaitMainWindow(kWait);
+        ASSERT_NE(nullptr, main);
+        PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(tool.WaitExit(kWait)) << "close box";
+    }
+}
+
+TEST(StartUp, TheSystemMenuOpensTheAboutBox)
+{
+    ToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    HWND main = tool.WaitMainWindow(kWait);
+    ASSERT_NE(nullptr, main);
+    for (int round = 0; round < 2; ++round) {
+        PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0);
+        HWND about = tool.WaitBox(kWait);
+        ASSERT_NE(nullptr, about);
+        EXPECT_EQ(S("バージョン情報"), WindowText(about));
+        std::vector<std::string> texts = StaticTexts(about);
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "CleanupVnQRX Version 1.0"));
+        EXPECT_FALSE(IsWindowEnabled(main)) << "modal over the dialog";
+        ASSERT_TRUE(Answer(about, IDOK));
+        EXPECT_TRUE(IsWindowEnabled(main));
+    }
+    Press(main, IDOK);
+    EXPECT_TRUE(tool.WaitExit(kWait));
+}
+
+// A refused start: one box captioned with the application name, then the process ends.
+void ExpectRefusal(const char* text)
+{
+    ToolProcess tool;
+    ASSERT_TRUE(tool.Start());
+    HWND box = tool.WaitBox(kWait);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("CleanupVnQRX", WindowText(box));
+    EXPECT_EQ(S(text), BoxText(box));
+    EXPECT_EQ(std::vector<int>{IDOK}, ButtonIds(box));
+    EXPECT_EQ(nullptr, tool.WaitMainWindow(0));
+    Answer(box, IDOK);
+    EXPECT_TRUE(tool.WaitExit(kWait));
+}
+
+TEST(StartUp, RefusesWindowsXpAndServer2003)
+{
+    for (const char* version : {"winxp", "win2003"}) {
+        SCOPED_TRACE(version);
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, kAppDefaults, "Version", version));
+        ExpectRefusal("本ツールはお使いのOSではご使用になれません。");
+        DeleteTree(HKEY_CURRENT_USER, kAppDefaults);
+    }
+}
+
+TEST(StartUp, RefusesWhenUacIsOff)
+{
+    struct {
+        const char* name;
+        int how;   // 0: value 0, 1: absent, 2: 8 bytes
+    } cases[] = {{"EnableLUA 0", 0}, {"EnableLUA absent", 1}, {"EnableLUA 8 bytes", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicy, 0, KEY_ALL_ACCESS, &key));
+        RegDeleteValueA(key, "EnableLUA");
+        ULONGLONG one = 1;
+        DWORD zero = 0;
+        if (c.how == 0)
+            RegSetValueExA(key, "EnableLUA", 0, REG_DWORD, reinterpret_cast<BYTE*>(&zero), 4);
+        if (c.how == 2)
+            RegSetValueExA(key, "EnableLUA", 0, REG_QWORD, reinterpret_cast<BYTE*>(&one), 8);
+        ExpectRefusal("本ツールをご使用になるには、ユーザーアカウント制御（UAC）を有効にする必要があります。");
+        DWORD on = 1;
+        RegSetValueExA(key, "EnableLUA", 0, REG_DWORD, reinterpret_cast<BYTE*>(&on), 4);
+        RegCloseKey(key);
+    }
+}
+
+TEST(StartUp, ASecondInstanceEndsSilently)
+{
+    ToolProcess first;
+    ASSERT_TRUE(first.Start());
+    HWND main = first.WaitMainWindow(kWait);
+    ASSERT_NE(nullptr, main);
+    {
+        ToolProcess second;
+        ASSERT_TRUE(second.Start());
+        EXPECT_TRUE(second.WaitExit(kWait));
+        EXPECT_TRUE(second.Windows().empty()) << "no window and no box";
+    }
+    Press(main, IDOK);
+    ASSERT_TRUE(first.WaitExit(kWait));
+    ToolProcess third;
+    ASSERT_TRUE(third.Start());
+    HWND again = third.WaitMainWindow(kWait);
+    ASSERT_NE(nullptr, again) << "nothing of the guard persists";
+    Press(again, IDOK);
+    EXPECT_TRUE(third.WaitExit(kWait));
+}
+
+// "<tree>: key added: X" for an empty HKEY_LOCAL_MACHINE\X that the data file lists.
+bool IsEmptyListedKey(const std::string& diff)
+{
+    const std::string marker = ": key added: ";
+    size_t at = diff.find(marker);
+    bool machine = diff.compare(0, 9, "SOFTWARE:") == 0 || diff.compare(0, 7, "SYSTEM\\") == 0;
+    if (at == std::string::npos || !machine)
+        return false;
+    const std::string path = Sjis(diff.substr(at + marker.size()));
+    std::vector<RegFileSection> sections;
+    std::string error;
+    ParseRegFile(EmbeddedRegData(), sections, error);
+    bool listed = false;
+    for (const RegFileSection& s : sections)
+        listed |= s.root == HKEY_LOCAL_MACHINE && _stricmp(s.subKey.c_str(), path.c_str()) == 0;
+    HKEY key;
+    if (!listed || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD subKeys = 1, values = 1;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    return subKeys == 0 && values == 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Uninstall runs on a staged installation
+// ---------------------------------------------------------------------------------------
+
+class Run : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveInstallation();
+        RemoveDecoys();
+        DeleteDataFile();
+        RememberRegistry("clean");
+        cleanDrive = SnapshotFiles("C:\\");
+        std::string error;
+        ASSERT_TRUE(StageInstallation(error)) << error;
+        ASSERT_TRUE(StageDecoys(error)) << error;
+        RememberRegistry("staged");
+        stagedDrive = SnapshotFiles("C:\\");
+        ASSERT_TRUE(tool.Start());
+        main = tool.WaitMainWindow(kWait);
+        ASSERT_NE(nullptr, main);
+    }
+    void TearDown() override
+    {
+        tool.Kill();
+        RemoveInstallation();
+        RemoveDecoys();
+        DeleteDataFile();
+    }
+    static void DeleteDataFile()
+    {
+        std::string f = TempFolder() + "VnQRXReg.dat";
+        SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(f.c_str());
+    }
+    // Clicks Uninstall and returns the first box of the run.
+    HWND Click()
+    {
+        Press(main, IDC_UNINSTALL);
+        return tool.WaitBox(kWait);
+    }
+    void ExpectBox(HWND box, const char* caption, const char* text, std::vector<int> buttons)
+    {
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(S(caption), WindowText(box));
+        EXPECT_EQ(S(text), BoxText(box));
+        EXPECT_EQ(buttons, ButtonIds(box));
+    }
+    // Nothing on the drive or in the registry changed since staging.
+    void ExpectUntouched()
+    {
+        EXPECT_EQ(std::vector<std::string>{}, DiffFiles(stagedDrive, SnapshotFiles("C:\\")));
+        EXPECT_EQ(std::vector<std::string>{}, RegistryDiffSince("staged"));
+    }
+    // Everything of the suite is gone; the decoys and everything else are as before.
+    void ExpectUninstalled()
+    {
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kInstallDir));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
+        // The drive: as before staging, plus the decoys and the data file left in Temp.
+        std::vector<std::string> diff = DiffFiles(cleanDrive, SnapshotFiles("C:\\"));
+        std::vector<std::string> unexpected;
+        for (const std::string& d : diff)
+            if (d.find("Velnor Tools") == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos &&
+                d.find(Utf8(CommonProgramsFolder()).substr(3)) == std::string::npos)
+                unexpected.push_back(d);
+        EXPECT_EQ(std::vector<std::string>{}, unexpected);
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((TempFolder() + "VnQRXReg.dat").c_str()))
+            << "the data file stays in the temporary folder";
+        EXPECT_TRUE(DecoysIntact()) << Report();
+        // The registry: as before staging, but for the decoys and the listed keys that
+        // had to stay to hold them (empty once the decoys are gone).
+        RemoveDecoys();
+        std::vector<std::string> registryLeft;
+        for (const std::string& d : RegistryDiffSince("clean"))
+            if (!IsEmptyListedKey(d))
+                registryLeft.push_back(d);
+        EXPECT_EQ(std::vector<std::string>{}, registryLeft);
+    }
+
+    ToolProcess tool;
+    HWND main = nullptr;
+    FileTree cleanDrive, stagedDrive;
+};
+
+TEST_F(Run, RemovesTheWholeSuiteAndNothingElse)
+{
+    HWND confirm = Click();
+    ExpectBox(confirm, kTitle,
+              "Velnor for QRXを起動している場合は終了させてください。Velnor for QRXをアンインストールしてよろしいですか？",
+              {IDYES, IDNO});
+    EXPECT_EQ(S("システムを確認しています。"), StatusText(main));
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND done = tool.WaitBox(kWait);
+    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK});
+    EXPECT_EQ(S("Velnor for QRXのアンインストールが完了しました。"), StatusText(main));
+    EXPECT_EQ(100, ProgressPos(main));
+    ASSERT_TRUE(Answer(done, IDOK));
+    ExpectUninstalled();
+}
+
+TEST_F(Run, DoesNothingWhenTheProductIsNotRegistered)
+{
+    struct {
+        const char* name;
+        const char* value;
+        const char* data;
+        bool remove;
+    } cases[] = {
+        {"registration absent", "DisplayName", "", true},
+        {"display name differs in one byte", "DisplayName", "Velnor for QRx", false},
+        {"version 10.0", "ProductVersionMajor", "10.0", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetRegistration("DisplayName", "Velnor for QRX");
+        SetRegistration("ProductVersionMajor", "10");
+        SetRegistration(c.value, c.data, c.remove);
+        RememberRegistry("staged");
+        HWND box = Click();
+        ExpectBox(box, kTitle, "Velnor for QRXがインストールされていません。", {IDOK});
+        EXPECT_EQ(0, ProgressPos(main));
+        ASSERT_TRUE(Answer(box, IDOK));
+        EXPECT_EQ(S(kReady), StatusText(main));
+        EXPECT_EQ(0, ProgressPos(main));
+        ExpectUntouched();
+    }
+}
+
+TEST_F(Run, NoAtTheConfirmationChangesNothing)
+{
+    HWND confirm = Click();
+    ASSERT_NE(nullptr, confirm);
+    ASSERT_TRUE(Answer(confirm, IDNO));
+    EXPECT_TRUE(WaitFor([&] { return StatusText(main) == S(kReady); }, kWait));
+    EXPECT_EQ(0, ProgressPos(main));
+    ExpectUntouched();
+}
+
+TEST_F(Run, ShiftAndCtrlWhileClickingForceTheFixedFolder)
+{
+    // The registration is gone and names another folder: forced mode needs neither.
+    SetRegistration("DisplayName", "", true);
+    SetRegistration("InstallDir", "C:\\Elsewhere\\");
+    ASSERT_TRUE(Activate(main));
+    ASSERT_TRUE(HoverControl(main, IDC_UNINSTALL));
+    KeyDown(VK_SHIFT);
+    KeyDown(VK_CONTROL);
+    Sleep(100);
+    ClickHere();
+    HWND forced = tool.WaitBox(kWait);
+    KeyUp(VK_CONTROL);
+    KeyUp(VK_SHIFT);
+    ExpectBox(forced, "CleanupVnQRX", "強制モードでのアンインストールを行います。", {IDOK});
+    ASSERT_TRUE(Answer(forced, IDOK));
+    HWND confirm = tool.WaitBox(kWait);
+    ASSERT_NE(nullptr, confirm);
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND done = tool.WaitBox(kWait);
+    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK});
+    ASSERT_TRUE(Answer(done, IDOK));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kInstallDir));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
+}
+
+TEST_F(Run, ShiftAloneIsTheNormalMode)
+{
+    SetRegistration("DisplayName", "", true);
+    ASSERT_TRUE(Activate(main));
+    ASSERT_TRUE(HoverControl(main, IDC_UNINSTALL));
+    KeyDown(VK_SHIFT);
+    Sleep(100);
+    ClickHere();
+    HWND box = tool.WaitBox(kWait);
+    KeyUp(VK_SHIFT);
+    ExpectBox(box, kTitle, "Velnor for QRXがインストールされていません。", {IDOK});
+    Answer(box, IDOK);
+}
+
+TEST_F(Run, ADataFileHeldOpenIsReportedAndTheRegistryKept)
+{
+    const std::string dat = TempFolder() + "VnQRXReg.dat";
+    HANDLE held = CreateFileA(dat.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    HWND confirm = Click();
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND missing = tool.WaitBox(kWait);
+    ExpectBox(missing, kTitle, "VnQRXReg.datが見つかりませんでした。", {IDOK});
+    int first = ProgressPos(main);
+    EXPECT_GE(first, 60);
+    Sleep(1500);
+    int later = ProgressPos(main);
+    EXPECT_GT(later, first) << "the registry timer ticks while the box is open";
+    ASSERT_TRUE(Answer(missing, IDOK));
+    EXPECT_EQ("", StatusText(main));
+    int stopped = ProgressPos(main);
+    Sleep(1000);
+    EXPECT_EQ(stopped, ProgressPos(main));
+    EXPECT_LT(stopped, 100);
+    EXPECT_TRUE(tool.NoBoxFor(500)) << "no completion box";
+    CloseHandle(held);
+    EXPECT_EQ(std::vector<std::string>{}, [] {
+        std::vector<std::string> reg;
+        for (const std::string& d : RegistryDiffSince("staged"))
+            reg.push_back(d);
+        return reg;
+    }()) << "the registry is untouched";
+}
+
+TEST_F(Run, AFileHeldOpenLeavesItsFolderAndSaysSo)
+{
+    const std::string busy = std::string(kInstallDir) + "Data\\phonebook.db";
+    HANDLE held = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    HWND confirm = Click();
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND left = tool.WaitBox(kWait);
+    ASSERT_NE(nullptr, left);
+    EXPECT_EQ(S(kTitle), WindowText(left));
+    EXPECT_EQ(S("次のフォルダーを削除できませんでした。Velnor for QRXを終了してから、フォルダーを手動で削除してください。") +
+                  "\n" + kInstallDir,
+              BoxText(left));
+    EXPECT_EQ(S("アンインストールは完了しましたが、削除できなかったフォルダーがあります。"), StatusText(main));
+    EXPECT_EQ(100, ProgressPos(main));
+    Answer(left, IDOK);
+    CloseHandle(held);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(busy.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str())) << "the other steps ran";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+}
+
+TEST_F(Run, NeverRemovesADangerousRegisteredFolder)
+{
+    CreateDirectoryA("C:\\vnqrx\\bin\\Velnor for QRX", nullptr);   // where a relative path would land
+    const char* folders[] = {"C:\\", "C:\\Program Files\\", "Velnor for QRX\\", "C:\\Program Files\\Velnor for QRX\\..\\",
+                             "C:\\Program Files\\..\\Program Files\\Velnor for QRX\\..\\"};
+    for (const char* folder : folders) {
+        SCOPED_TRACE(folder);
+        std::string error;
+        ASSERT_TRUE(StageInstallation(error)) << error;   // the registration comes back
+        SetRegistration("InstallDir", folder);
+        FileTree before = SnapshotFiles("C:\\");
+        HWND confirm = Click();
+        ASSERT_TRUE(Answer(confirm, IDYES));
+        HWND left = tool.WaitBox(kWait);
+        ASSERT_NE(nullptr, left);
+        EXPECT_NE(std::string::npos, BoxText(left).find(std::string("\n") + folder));
+        Answer(left, IDOK);
+        // Only the Start-menu folder and the data file may have changed on the drive.
+        std::vector<std::string> unexpected;
+        for (const std::string& d : DiffFiles(before, SnapshotFiles("C:\\")))
+            if (d.find(Utf8(StartMenuFolder()).substr(3)) == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos)
+                unexpected.push_back(d);
+        EXPECT_EQ(std::vector<std::string>{}, unexpected);
+    }
+    RemoveDirectoryA("C:\\vnqrx\\bin\\Velnor for QRX");
+}
+
+TEST_F(Run, ASecondClickStartsOver)
+{
+    HWND confirm = Click();
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND done = tool.WaitBox(kWait);
+    ASSERT_TRUE(Answer(done, IDOK));
+    ASSERT_EQ(100, ProgressPos(main));
+    HWND again = Click();   // the registration is gone now
+    ExpectBox(again, kTitle, "Velnor for QRXがインストールされていません。", {IDOK});
+    EXPECT_EQ(0, ProgressPos(main));
+    Answer(again, IDOK);
+    EXPECT_EQ(S(kReady), StatusText(main));
+}
+
+}  // namespace

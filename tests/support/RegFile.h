@@ -1,0 +1,35 @@
+// A reader of the registry data file's syntax, independent of the removal pass: the
+// sections with the values their lines give (name, type, bytes), for staging an
+// installation's footprint in the registry and checking what is left.
+#pragma once
+
+#include <windows.h>
+#include <map>
+#include <string>
+#include <vector>
+
+struct RegFileValue {
+    std::string name;   // empty: the default value
+    DWORD type = REG_NONE;
+    std::string bytes;  // as stored
+};
+
+struct RegFileSection {
+    std::string path;   // "HKEY_...\sub\key"
+    HKEY root = nullptr;
+    std::string subKey;
+    std::vector<RegFileValue> values;
+};
+
+// Parses the file's bytes; false with a reason when a line does not fit the syntax.
+bool ParseRegFile(const std::string& bytes, std::vector<RegFileSection>& sections, std::string& error);
+// The data file embedded in this executable (resource "REGDATA_FILE" 129).
+std::string EmbeddedRegData();
+// Creates every listed key and value with the data and type its line gives.
+bool StageSections(const std::vector<RegFileSection>& sections, std::string& error);
+
+// A whole key tree: path below the root -> value name -> (type, bytes).
+using RegTree = std::map<std::string, std::map<std::string, std::pair<DWORD, std::string>>>;
+RegTree SnapshotTree(HKEY root, const std::string& path);
+// Differences between two snapshots, one line each; empty when equal.
+std::vector<std::string> DiffTrees(const RegTree& before, const RegTree& after);
