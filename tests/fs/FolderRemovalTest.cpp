@@ -347,6 +347,14 @@ TEST_F(FolderRemovalTest, RemovesOnlyTheFolderNamedWithoutTrailingBackslash)
     EXPECT_TRUE(Exists(root + Sjis("ソ") + "in.txt"));
 }
 
+std::vector<std::string> g_tripped;
+
+DWORD TripOnAnyFolder(const char* path, DWORD attributes)
+{
+    g_tripped.push_back(path);
+    return attributes | FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
 TEST_F(FolderRemovalTest, DoesNothingForAnEmptyAFileOrAMissingPath)
 {
     // The current folder holds a sentinel: an empty path must not list it.
@@ -375,7 +383,15 @@ TEST_F(FolderRemovalTest, DoesNothingForAnEmptyAFileOrAMissingPath)
         EXPECT_EQ(c.expected, DeleteFolderIfExists(c.path));
         EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1)));
     }
+    // Listing anything for an empty path would reach the current folder, or with a
+    // backslash added, the top folder of the drive. As a tripwire, every folder met is
+    // reported as a link, so that a removal that got that far stops at the first one
+    // instead of emptying the drive.
+    g_linkAttributesHook = &TripOnAnyFolder;
+    g_tripped.clear();
     EXPECT_EQ(0, RemoveFolderTree(""));
+    g_linkAttributesHook = nullptr;
+    EXPECT_EQ(std::vector<std::string>{}, g_tripped);
     EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1)));
     // A folder that cannot be listed counts as removed.
     EXPECT_EQ(1, RemoveFolderTree((root + "missing\\").c_str()));
@@ -390,6 +406,17 @@ TEST_F(FolderRemovalTest, RemoveDirWithReasonTellsWhyAFolderStays)
     WriteFile(root + "with-file\\a.txt", "a");
     MakeDirs(root + "with-subfolder\\sub");
     WriteFile(root + "file.txt", "f");
+    // A folder open without delete sharing cannot be removed, empty or not; Wine 8 then
+    // answers ERROR_SHARING_VIOLATION for both, Windows likewise.
+    MakeDirs(root + "held-empty");
+    MakeDirs(root + "held-with-file");
+    WriteFile(root + "held-with-file\\a.txt", "a");
+    std::vector<HANDLE> held;
+    for (const char* name : {"held-empty", "held-with-file"}) {
+        held.push_back(::CreateFileA((root + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        ASSERT_NE(INVALID_HANDLE_VALUE, held.back());
+    }
 
     // The system's own reason for a folder that stays although nothing is left in it.
     auto systemReason = [](const std::string& path) {
@@ -408,6 +435,8 @@ TEST_F(FolderRemovalTest, RemoveDirWithReasonTellsWhyAFolderStays)
         {root + "with-subfolder", 0, ERROR_DIR_NOT_EMPTY, true},
         {root + "missing", 0, 0, false},
         {root + "file.txt", 0, 0, true},
+        {root + "held-empty", 0, 0, true},
+        {root + "held-with-file", 0, ERROR_DIR_NOT_EMPTY, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -422,6 +451,11 @@ TEST_F(FolderRemovalTest, RemoveDirWithReasonTellsWhyAFolderStays)
         }
         EXPECT_EQ(c.stays, Exists(c.path));
     }
+    // The folder in use with a file in it: the system gives its own reason, which the
+    // remaining entry overrides.
+    EXPECT_NE(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), systemReason(root + "held-with-file"));
+    for (HANDLE h : held)
+        ::CloseHandle(h);
 }
 
 TEST_F(FolderRemovalTest, IsDirEmptyLooksOnlyInsideTheFolder)
