@@ -262,8 +262,12 @@ std::vector<std::string> RegistryDiffSince(const std::string& label)
     std::vector<std::string> out;
     const std::vector<RegTree>& before = Remembered()[label];
     for (size_t i = 0; i < before.size(); ++i)
-        for (const std::string& d : DiffTrees(before[i], SnapshotTree(kWatched[i].root, kWatched[i].path)))
+        for (const std::string& d : DiffTrees(before[i], SnapshotTree(kWatched[i].root, kWatched[i].path))) {
+            // Wine keeps state of its own there (system parameters of the session).
+            if (d.find(": Software\\Wine\\") != std::string::npos)
+                continue;
             out.push_back(std::string(kWatched[i].path) + ": " + Utf8(d));
+        }
     return out;
 }
 
