@@ -6,8 +6,15 @@ set -euo pipefail
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
+# The 32-bit compilers build the shipping executable; the 64-bit ones build what the tests
+# run under wine64 (32-bit Wine needs a kernel that runs 32-bit code, which not every
+# machine has).
 pkgs=(cmake ninja-build make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-      googletest wine wine32:i386 xvfb xauth x11-utils imagemagick locales fonts-ipafont-gothic python3)
+      g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+      googletest wine wine64 xvfb xauth x11-utils imagemagick locales fonts-ipafont-gothic python3
+      # what Wine's X11 driver and dialogs use (only recommended by the Wine packages)
+      fonts-wine libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
+      libxxf86vm1 libgnutls30 libdbus-1-3)
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 SUDO=""
@@ -15,9 +22,6 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-  fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi

@@ -6,14 +6,15 @@ set -uo pipefail
 exe=$1 format=$2 objdump=$3
 fail=0
 [ -f "$exe" ] || { echo "missing: $exe"; exit 1; }
-"$objdump" -f "$exe" | grep -q "file format $format" || { echo "not a $format executable"; fail=1; }
+info=$("$objdump" -f "$exe")
 headers=$("$objdump" -p "$exe")
-echo "$headers" | grep -Eq '^Subsystem[[:space:]]+00000002' || { echo "not a GUI-subsystem program"; fail=1; }
-allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|SHLWAPI|COMCTL32|msvcrt|ole32|OLEAUT32)\.dll$'
+grep -q "file format $format" <<<"$info" || { echo "not a $format executable"; fail=1; }
+grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$headers" || { echo "not a GUI-subsystem program"; fail=1; }
+allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SHELL32|SHLWAPI|COMCTL32|msvcrt|ole32|OLEAUT32|VERSION)\.dll$'
 dlls=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p')
 echo "imports: $(echo $dlls)"
 for d in $dlls; do
-    echo "$d" | grep -Eiq "$allowed" || { echo "imports a non-system DLL: $d"; fail=1; }
+    grep -Eiq "$allowed" <<<"$d" || { echo "imports a non-system DLL: $d"; fail=1; }
 done
 size=$(stat -c %s "$exe")
 echo "size: $size bytes"
