@@ -3,6 +3,7 @@
 # Windows system DLLs imported, at most 512 KiB.
 #   check_exe.sh EXE pei-i386|pei-x86-64 OBJDUMP
 set -uo pipefail
+export LC_ALL=C   # objdump speaks the locale's language otherwise
 exe=$1 format=$2 objdump=$3
 fail=0
 [ -f "$exe" ] || { echo "missing: $exe"; exit 1; }
