@@ -14,7 +14,7 @@ pkgs=(cmake ninja-build make g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mi
       googletest wine wine64 xvfb xauth x11-utils imagemagick locales fonts-ipafont-gothic python3
       # what Wine's X11 driver and dialogs use (only recommended by the Wine packages)
       fonts-wine libxrender1 libxcursor1 libxi6 libxrandr2 libxinerama1 libxcomposite1 libxfixes3
-      libxxf86vm1 libgnutls30 libdbus-1-3)
+      libxxf86vm1 libgnutls30 libdbus-1-3 bc)
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
 
 SUDO=""
