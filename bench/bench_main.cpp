@@ -79,6 +79,25 @@ void CopyTree(const std::string& from, const std::string& to)
     FindClose(h);
 }
 
+int CountEntries(const std::string& folder)
+{
+    int n = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        ++n;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            n += CountEntries(folder + "\\" + name);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n;
+}
+
 double RunCmd(const char* commandLine)
 {
     STARTUPINFOA si = {};
@@ -98,10 +117,17 @@ double RunCmd(const char* commandLine)
 int Tree(int files, int folders, int runs)
 {
     const std::string src = "C:\\vnqrx\\bench\\src";
+    CreateDirectoryA("C:\\vnqrx\\bench", nullptr);
     MakeTree(src, files, folders);
+    if (CountEntries(src) != files + folders - 1) {
+        std::printf("the generated tree has %d entries, not %d\n", CountEntries(src), files + folders - 1);
+        return 1;
+    }
     std::vector<double> ours, theirs, cmdStart;
     for (int r = 0; r < runs; ++r) {
         CopyTree(src, "C:\\vnqrx\\bench\\a");
+        if (CountEntries("C:\\vnqrx\\bench\\a") != files + folders - 1)
+            return 1;
         double t0 = Now();
         BOOL ok = RemoveFolderTree("C:\\vnqrx\\bench\\a\\");
         ours.push_back(Now() - t0);
@@ -139,7 +165,23 @@ int Registry(int runs)
         calls = RunRegistryPass(path);
         times.push_back(Now() - t0);
     }
-    std::printf("registry pass, %d runs: %.3f s median, %zu entry calls\n", runs, Median(times), calls);
+    // Where the time goes: the same pass with nothing left to delete (every open fails),
+    // and the profile reader alone.
+    std::vector<double> absent, reading;
+    for (int r = 0; r < runs; ++r) {
+        double t0 = Now();
+        RunRegistryPass(path);
+        absent.push_back(Now() - t0);
+        std::vector<char> names(65535), lines(65535);
+        t0 = Now();
+        GetPrivateProfileSectionNamesA(names.data(), 65535, path.c_str());
+        for (const char* p = names.data(); *p; p += strlen(p) + 1)
+            GetPrivateProfileSectionA(p, lines.data(), 65535, path.c_str());
+        reading.push_back(Now() - t0);
+    }
+    std::printf("registry pass, %d runs: %.3f s median, %zu entry calls; with nothing to delete %.3f s; "
+                "profile reader alone %.3f s\n",
+                runs, Median(times), calls, Median(absent), Median(reading));
     return 0;
 }
 

@@ -63,18 +63,24 @@ BOOL RegHasNamedValue(HKEY key)
         return FALSE;
     // Every position counts, not only the first: the default value may be enumerated
     // first, and a key must not be taken for empty while it holds a named value that the
-    // data file does not list.
-    for (DWORD index = 0;; ++index) {
-        char name[kNameBuffer] = {};
-        DWORD length = kNameBuffer;
-        LONG result = ::RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return FALSE;
-        if (result != ERROR_SUCCESS)
-            return TRUE;   // a name too long for the buffer is a name; so, in doubt, is anything else
-        if (name[0] != '\0')
-            return TRUE;
-    }
+    // data file does not list. A key has at most one unnamed value, so two values or more
+    // mean a named one; only a single value needs its name looked at.
+    DWORD values = 0;
+    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS)
+        return TRUE;   // in doubt the key is kept
+    if (values == 0)
+        return FALSE;
+    if (values > 1)
+        return TRUE;
+    char name[kNameBuffer] = {};
+    DWORD length = kNameBuffer;
+    LONG result = ::RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (result == ERROR_NO_MORE_ITEMS)
+        return FALSE;   // gone since the count was taken
+    if (result != ERROR_SUCCESS)
+        return TRUE;    // a name too long for the buffer is a name; so, in doubt, is anything else
+    return name[0] != '\0' ? TRUE : FALSE;
 }
 
 BOOL RegHasSubKey(HKEY key)

@@ -215,3 +215,30 @@ TEST_F(RegPass, NeverActsOnALineCutOffByTheBuffer)
 }
 
 }  // namespace
+
+namespace {
+
+// Random lines of valid code-page-932 characters (0x5C trail bytes among them), quotes,
+// equals signs and backslashes. In valid text '"' and '=' are never trail bytes, so the
+// plain byte-wise reading must give the same name as the character walk.
+TEST(EntryValueName, AgreesWithTheByteWiseReadingOnRandomLines)
+{
+    const std::string pieces[] = {"\"", "=", "\\", "@", "a", "Z", "0", " ", ",", Sjis("ソ"), Sjis("表"), Sjis("能"),
+                                  Sjis("十"), Sjis("予"), Sjis("ポ"), Sjis("ｱ"), Sjis("日本")};
+    unsigned seed = 1041;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 5000; ++round) {
+        std::string line;
+        for (unsigned n = next() % 24; n > 0; --n)
+            line += pieces[next() % (sizeof pieces / sizeof pieces[0])];
+        std::string unquoted;
+        for (char c : line)
+            if (c != '"')
+                unquoted += c;
+        size_t equals = unquoted.find('=');
+        const std::string expected = equals == std::string::npos ? "" : unquoted.substr(0, equals);
+        ASSERT_EQ(expected, EntryValueName(line)) << Utf8(line);
+    }
+}
+
+}  // namespace
