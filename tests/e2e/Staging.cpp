@@ -112,16 +112,6 @@ void Snapshot(const std::string& root, const std::string& rel, FileTree& tree)
     FindClose(h);
 }
 
-struct Watched {
-    HKEY root;
-    const char* path;
-} const kWatched[] = {
-    {HKEY_LOCAL_MACHINE, "SOFTWARE"},
-    {HKEY_CURRENT_USER, "Software"},
-    {HKEY_USERS, ".DEFAULT\\Software"},
-    {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog"},
-};
-
 std::map<std::string, std::vector<RegTree>>& Remembered()
 {
     static std::map<std::string, std::vector<RegTree>> states;
@@ -249,25 +239,13 @@ std::vector<std::string> DiffFiles(const FileTree& before, const FileTree& after
     return out;
 }
 
-void RememberRegistry(const std::string& label)
-{
-    std::vector<RegTree> all;
-    for (const Watched& w : kWatched)
-        all.push_back(SnapshotTree(w.root, w.path));
-    Remembered()[label] = all;
-}
+void RememberRegistry(const std::string& label) { Remembered()[label] = SnapshotFootprintTrees(); }
 
 std::vector<std::string> RegistryDiffSince(const std::string& label)
 {
     std::vector<std::string> out;
-    const std::vector<RegTree>& before = Remembered()[label];
-    for (size_t i = 0; i < before.size(); ++i)
-        for (const std::string& d : DiffTrees(before[i], SnapshotTree(kWatched[i].root, kWatched[i].path))) {
-            // Wine keeps state of its own there (system parameters of the session).
-            if (d.find(": Software\\Wine\\") != std::string::npos)
-                continue;
-            out.push_back(std::string(kWatched[i].path) + ": " + Utf8(d));
-        }
+    for (const std::string& d : DiffFootprintTrees(Remembered()[label], SnapshotFootprintTrees()))
+        out.push_back(Utf8(d));
     return out;
 }
 

@@ -29,33 +29,11 @@ std::string TempPath(const char* name)
     return std::string(dir) + name;
 }
 
-// The trees the footprint lives in (HKEY_CLASSES_ROOT is a view of the classes keys
-// below the first two).
-struct Watched {
-    HKEY root;
-    const char* path;
-} const kWatched[] = {
-    {HKEY_LOCAL_MACHINE, "SOFTWARE"},
-    {HKEY_CURRENT_USER, "Software"},
-    {HKEY_USERS, ".DEFAULT\\Software"},
-    {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog"},
-};
-
-std::vector<RegTree> SnapshotAll()
-{
-    std::vector<RegTree> all;
-    for (const Watched& w : kWatched)
-        all.push_back(SnapshotTree(w.root, w.path));
-    return all;
-}
+std::vector<RegTree> SnapshotAll() { return SnapshotFootprintTrees(); }
 
 std::vector<std::string> DiffAll(const std::vector<RegTree>& a, const std::vector<RegTree>& b)
 {
-    std::vector<std::string> out;
-    for (size_t i = 0; i < a.size(); ++i)
-        for (const std::string& d : DiffTrees(a[i], b[i]))
-            out.push_back(std::string(kWatched[i].path) + ": " + d);
-    return out;
+    return DiffFootprintTrees(a, b);
 }
 
 const char kFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";

@@ -220,3 +220,35 @@ std::vector<std::string> DiffTrees(const RegTree& before, const RegTree& after)
             out.push_back("key added: " + path);
     return out;
 }
+
+namespace {
+struct Watched {
+    HKEY root;
+    const char* path;
+} const kWatched[] = {
+    {HKEY_LOCAL_MACHINE, "SOFTWARE"},
+    {HKEY_CURRENT_USER, "Software"},
+    {HKEY_USERS, ".DEFAULT\\Software"},
+    {HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\EventLog"},
+};
+}  // namespace
+
+std::vector<RegTree> SnapshotFootprintTrees()
+{
+    std::vector<RegTree> all;
+    for (const Watched& w : kWatched)
+        all.push_back(SnapshotTree(w.root, w.path));
+    return all;
+}
+
+std::vector<std::string> DiffFootprintTrees(const std::vector<RegTree>& before, const std::vector<RegTree>& after)
+{
+    std::vector<std::string> out;
+    for (size_t i = 0; i < before.size() && i < after.size(); ++i)
+        for (const std::string& d : DiffTrees(before[i], after[i])) {
+            if (d.find(": Software\\Wine\\") != std::string::npos)
+                continue;   // system parameters Wine keeps for the session
+            out.push_back(std::string(kWatched[i].path) + ": " + d);
+        }
+    return out;
+}

@@ -33,3 +33,10 @@ using RegTree = std::map<std::string, std::map<std::string, std::pair<DWORD, std
 RegTree SnapshotTree(HKEY root, const std::string& path);
 // Differences between two snapshots, one line each; empty when equal.
 std::vector<std::string> DiffTrees(const RegTree& before, const RegTree& after);
+
+// The trees an installation's footprint lives in (HKEY_CLASSES_ROOT is a view of the
+// classes keys below them), in one snapshot, and the differences between two such,
+// each line prefixed with its tree. Wine's own session state under Software\Wine is
+// left out of the differences.
+std::vector<RegTree> SnapshotFootprintTrees();
+std::vector<std::string> DiffFootprintTrees(const std::vector<RegTree>& before, const std::vector<RegTree>& after);
