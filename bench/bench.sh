@@ -8,7 +8,7 @@ cd "$root"
 runs=${1:-5}
 bash scripts/setup.sh
 cmake --preset test >/dev/null
-cmake --build --preset test --target CleanupVnQRX vnqrx_bench >/dev/null
+cmake --build --preset test --target CleanupVnQRX vnqrx_bench vnqrx_stage >/dev/null
 
 export VNQRX_WINE_DIR="$root/build/bench/wine"
 rm -rf "$VNQRX_WINE_DIR"
@@ -18,7 +18,7 @@ vnqrx_xvfb_start
 trap 'vnqrx_prefix_stop; vnqrx_xvfb_stop' EXIT
 vnqrx_prefix_init
 bin="$WINEPREFIX/drive_c/vnqrx/bin"
-cp build/test/bin/CleanupVnQRX.exe build/test/bin/vnqrx_bench.exe "$bin/"
+cp build/test/bin/CleanupVnQRX.exe build/test/bin/vnqrx_bench.exe build/test/bin/vnqrx_stage.exe "$bin/"
 cd "$bin"
 bench() { "$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_bench.exe' "$@"; }
 
@@ -40,5 +40,11 @@ for shape in "2000 200" "20000 1000"; do
     printf 'tree %s files in %s folders: native rm -rf %.3f s (median of %s)\n' "$1" "$2" "$median" "$runs"
 done
 bench registry "$runs"
+# Registry calls of one pass over the staged footprint, counted in Wine's relay trace.
+"$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_stage.exe' stage >/dev/null
+WINEDEBUG=+relay "$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_bench.exe' pass 2>"$VNQRX_WINE_DIR/relay.log"
+calls=$(grep -oE 'Call advapi32\.Reg[A-Za-z]+' "$VNQRX_WINE_DIR/relay.log" | wc -l)
+grep -oE 'Call advapi32\.Reg[A-Za-z]+' "$VNQRX_WINE_DIR/relay.log" | sort | uniq -c | sed 's/Call advapi32\./  /'
+printf 'registry calls in one pass: %s, %.2f per entry call (644)\n' "$calls" "$(echo "$calls / 644" | bc -l)"
 bench startup "$runs"
 bench wholerun "$runs"

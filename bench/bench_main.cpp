@@ -185,6 +185,15 @@ int Registry(int runs)
     return 0;
 }
 
+// One pass over whatever is staged, for counting its registry calls from outside
+// (bench.sh runs it under Wine's relay trace).
+int PassOnce()
+{
+    const std::string path = ExtractRegDataFile();
+    std::printf("entry calls: %zu\n", RunRegistryPass(path));
+    return 0;
+}
+
 int Startup(int runs)
 {
     std::vector<double> times;
@@ -248,6 +257,8 @@ int main(int argc, char** argv)
         return Tree(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc >= 3 && !std::strcmp(argv[1], "registry"))
         return Registry(std::atoi(argv[2]));
+    if (argc >= 2 && !std::strcmp(argv[1], "pass"))
+        return PassOnce();
     if (argc >= 3 && !std::strcmp(argv[1], "startup"))
         return Startup(std::atoi(argv[2]));
     if (argc >= 3 && !std::strcmp(argv[1], "wholerun"))
