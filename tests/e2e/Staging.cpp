@@ -12,10 +12,6 @@
 namespace {
 
 const char kDecoySibling[] = "C:\\Program Files\\Velnor Tools\\";
-const char kFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
-const char kDecoyFolderValue[] = "C:\\Program Files\\Other Product\\";
-const char kDecoyProduct[] = "SOFTWARE\\Halcyra\\OtherProduct";
-const char kDecoyClass[] = "CLSID\\{0D0D0D0D-1111-2222-3333-444455556666}";
 
 std::string ShellFolder(int csidl)
 {
@@ -170,9 +166,7 @@ bool StageDecoys(std::string& error)
     bool ok = MakeDirs(kDecoySibling) && WriteFileBytes(std::string(kDecoySibling) + "keep.txt", "keep", false) &&
               MakeDirs(CommonProgramsFolder() + "Velnor for QRX\\") &&
               WriteFileBytes(CommonProgramsFolder() + "Velnor for QRX\\keep.lnk", "L", false) &&
-              SetString(HKEY_LOCAL_MACHINE, kFolders, kDecoyFolderValue, "") &&
-              SetString(HKEY_LOCAL_MACHINE, kDecoyProduct, "DisplayName", "Other") &&
-              SetString(HKEY_CLASSES_ROOT, kDecoyClass, "", "Other class");
+              StageRegistryDecoys();
     if (!ok)
         error = "cannot create the decoys";
     return ok;
@@ -182,21 +176,14 @@ void RemoveDecoys()
 {
     RemoveTree(kDecoySibling);
     RemoveTree(CommonProgramsFolder() + "Velnor for QRX\\");
-    DeleteTree(HKEY_LOCAL_MACHINE, kDecoyProduct);
-    DeleteTree(HKEY_CLASSES_ROOT, kDecoyClass);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFolders, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, kDecoyFolderValue);
-        RegCloseKey(key);
-    }
+    RemoveRegistryDecoys();
 }
 
 bool DecoysIntact()
 {
     return GetFileAttributesA((std::string(kDecoySibling) + "keep.txt").c_str()) != INVALID_FILE_ATTRIBUTES &&
            GetFileAttributesA((CommonProgramsFolder() + "Velnor for QRX\\keep.lnk").c_str()) != INVALID_FILE_ATTRIBUTES &&
-           ValueExists(HKEY_LOCAL_MACHINE, kFolders, kDecoyFolderValue) &&
-           ValueExists(HKEY_LOCAL_MACHINE, kDecoyProduct, "DisplayName") && ValueExists(HKEY_CLASSES_ROOT, kDecoyClass, "");
+           RegistryDecoysIntact();
 }
 
 void RemoveInstallation()
@@ -287,9 +274,9 @@ std::string Report()
     line(std::string("    sibling folder ") + kDecoySibling, GetFileAttributesA(kDecoySibling) != INVALID_FILE_ATTRIBUTES);
     line("    all-users Start-menu folder " + Utf8(CommonProgramsFolder()) + "Velnor for QRX\\",
          GetFileAttributesA((CommonProgramsFolder() + "Velnor for QRX\\keep.lnk").c_str()) != INVALID_FILE_ATTRIBUTES);
-    line(std::string("    value \"") + kDecoyFolderValue + "\" in HKLM\\" + kFolders,
-         ValueExists(HKEY_LOCAL_MACHINE, kFolders, kDecoyFolderValue));
-    line(std::string("    key HKLM\\") + kDecoyProduct, KeyExists(HKEY_LOCAL_MACHINE, kDecoyProduct));
-    line(std::string("    key HKCR\\") + kDecoyClass, KeyExists(HKEY_CLASSES_ROOT, kDecoyClass));
+    line(std::string("    value \"") + kDecoyFolderValue + "\" in HKLM\\" + kFoldersKey,
+         ValueExists(HKEY_LOCAL_MACHINE, kFoldersKey, kDecoyFolderValue));
+    line(std::string("    key HKLM\\") + kDecoyProductKey, KeyExists(HKEY_LOCAL_MACHINE, kDecoyProductKey));
+    line(std::string("    key HKCR\\") + kDecoyClassKey, KeyExists(HKEY_CLASSES_ROOT, kDecoyClassKey));
     return out;
 }

@@ -29,17 +29,6 @@ std::string TempPath(const char* name)
     return std::string(dir) + name;
 }
 
-std::vector<RegTree> SnapshotAll() { return SnapshotFootprintTrees(); }
-
-std::vector<std::string> DiffAll(const std::vector<RegTree>& a, const std::vector<RegTree>& b)
-{
-    return DiffFootprintTrees(a, b);
-}
-
-const char kFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
-const char kDecoyFolderValue[] = "C:\\Program Files\\Other Product\\";
-const char kDecoyProduct[] = "SOFTWARE\\Halcyra\\OtherProduct";
-const char kDecoyClass[] = "CLSID\\{0D0D0D0D-1111-2222-3333-444455556666}";
 
 class ShippedFile : public testing::Test {
 protected:
@@ -53,13 +42,7 @@ protected:
     void TearDown() override { RemoveLeftovers(); }
     void RemoveLeftovers()
     {
-        DeleteTree(HKEY_LOCAL_MACHINE, kDecoyProduct);
-        DeleteTree(HKEY_CLASSES_ROOT, kDecoyClass);
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFolders, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, kDecoyFolderValue);
-            RegCloseKey(key);
-        }
+        RemoveRegistryDecoys();
         for (auto it = sections.rbegin(); it != sections.rend(); ++it)   // anything a failure left
             DeleteTree(it->root, it->subKey);
     }
@@ -68,15 +51,11 @@ protected:
 
 TEST_F(ShippedFile, PassRemovesTheWholeFootprintAndNothingElse)
 {
-    const std::vector<RegTree> clean = SnapshotAll();
+    const std::vector<RegTree> clean = SnapshotFootprintTrees();
 
     std::string error;
     ASSERT_TRUE(StageSections(sections, error)) << error;
-    // Decoys: another product's value in a listed shared key, another product's key
-    // below a listed key, and an unlisted sibling of the suite's classes.
-    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kFolders, kDecoyFolderValue, ""));
-    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kDecoyProduct, "DisplayName", "Other"));
-    ASSERT_TRUE(SetString(HKEY_CLASSES_ROOT, kDecoyClass, "", "Other class"));
+    ASSERT_TRUE(StageRegistryDecoys());
     const std::string path = ExtractRegDataFile();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(644u, RunRegistryPass(path));
@@ -94,24 +73,17 @@ TEST_F(ShippedFile, PassRemovesTheWholeFootprintAndNothingElse)
         bool listedAncestorOfDecoy = kept.count(s.path) != 0;
         EXPECT_EQ(listedAncestorOfDecoy, KeyExists(s.root, s.subKey)) << s.path;
     }
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kFolders, kDecoyFolderValue));
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kDecoyProduct, "DisplayName"));
-    EXPECT_TRUE(ValueExists(HKEY_CLASSES_ROOT, kDecoyClass, ""));
+    EXPECT_TRUE(RegistryDecoysIntact());
 
     // A second pass changes nothing.
-    const std::vector<RegTree> afterFirst = SnapshotAll();
+    const std::vector<RegTree> afterFirst = SnapshotFootprintTrees();
     EXPECT_EQ(644u, RunRegistryPass(path));
-    EXPECT_EQ(std::vector<std::string>{}, DiffAll(afterFirst, SnapshotAll()));
+    EXPECT_EQ(std::vector<std::string>{}, DiffFootprintTrees(afterFirst, SnapshotFootprintTrees()));
 
     // Without the decoys, the registry is exactly as it was before staging.
-    DeleteTree(HKEY_LOCAL_MACHINE, kDecoyProduct);
-    DeleteTree(HKEY_CLASSES_ROOT, kDecoyClass);
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFolders, 0, KEY_ALL_ACCESS, &key));
-    RegDeleteValueA(key, kDecoyFolderValue);
-    RegCloseKey(key);
+    RemoveRegistryDecoys();
     RunRegistryPass(path);   // the keys that only the decoys kept
-    EXPECT_EQ(std::vector<std::string>{}, DiffAll(clean, SnapshotAll()));
+    EXPECT_EQ(std::vector<std::string>{}, DiffFootprintTrees(clean, SnapshotFootprintTrees()));
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "the data file stays in the temporary folder";
 }
 

@@ -1,5 +1,6 @@
 #include "RegFile.h"
 
+#include "RegScratch.h"
 #include "res/resource.h"
 
 namespace {
@@ -175,14 +176,7 @@ static void Snapshot(HKEY root, const std::string& path, RegTree& tree)
         RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &got);
         values[std::string(name, nameLen)] = {type, data};
     }
-    std::vector<std::string> children;
-    for (DWORD i = 0;; ++i) {
-        char name[512];
-        DWORD len = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, len);
-    }
+    const std::vector<std::string> children = SubKeyNames(key);
     RegCloseKey(key);
     for (const std::string& c : children)
         Snapshot(root, path.empty() ? c : path + "\\" + c, tree);

@@ -9,11 +9,8 @@ const ScratchRoot kScratchRoots[4] = {
     {HKEY_USERS, "HKEY_USERS", ".DEFAULT\\Software\\VnQRXTest"},
 };
 
-void DeleteTree(HKEY root, const std::string& path)
+std::vector<std::string> SubKeyNames(HKEY key)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
     std::vector<std::string> children;
     char name[512];
     for (DWORD i = 0;; ++i) {
@@ -22,6 +19,15 @@ void DeleteTree(HKEY root, const std::string& path)
             break;
         children.emplace_back(name, len);
     }
+    return children;
+}
+
+void DeleteTree(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    const std::vector<std::string> children = SubKeyNames(key);
     RegCloseKey(key);
     for (const std::string& c : children)
         DeleteTree(root, path + "\\" + c);
@@ -75,4 +81,39 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name)
     bool found = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     return found;
+}
+
+void DeleteValue(HKEY root, const std::string& path, const std::string& name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
+}
+
+const char kFoldersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
+const char kDecoyFolderValue[] = "C:\\Program Files\\Other Product\\";
+const char kDecoyProductKey[] = "SOFTWARE\\Halcyra\\OtherProduct";
+const char kDecoyClassKey[] = "CLSID\\{0D0D0D0D-1111-2222-3333-444455556666}";
+
+bool StageRegistryDecoys()
+{
+    return SetString(HKEY_LOCAL_MACHINE, kFoldersKey, kDecoyFolderValue, "") &&
+           SetString(HKEY_LOCAL_MACHINE, kDecoyProductKey, "DisplayName", "Other") &&
+           SetString(HKEY_CLASSES_ROOT, kDecoyClassKey, "", "Other class");
+}
+
+void RemoveRegistryDecoys()
+{
+    DeleteTree(HKEY_LOCAL_MACHINE, kDecoyProductKey);
+    DeleteTree(HKEY_CLASSES_ROOT, kDecoyClassKey);
+    DeleteValue(HKEY_LOCAL_MACHINE, kFoldersKey, kDecoyFolderValue);
+}
+
+bool RegistryDecoysIntact()
+{
+    return ValueExists(HKEY_LOCAL_MACHINE, kFoldersKey, kDecoyFolderValue) &&
+           ValueExists(HKEY_LOCAL_MACHINE, kDecoyProductKey, "DisplayName") &&
+           ValueExists(HKEY_CLASSES_ROOT, kDecoyClassKey, "");
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 struct ScratchRoot {
     HKEY root;
@@ -22,3 +23,17 @@ bool SetString(HKEY root, const std::string& path, const std::string& name, cons
                DWORD type = REG_SZ);
 bool SetDword(HKEY root, const std::string& path, const std::string& name, DWORD data);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
+void DeleteValue(HKEY root, const std::string& path, const std::string& name);
+// Names of the subkeys of an open key.
+std::vector<std::string> SubKeyNames(HKEY key);
+
+// Registry decoys an uninstall must leave alone: another product's value in a listed
+// shared key (the installer's Folders list), another product's key below a listed key
+// (the maker's key), and an unlisted sibling of the suite's classes.
+extern const char kFoldersKey[];
+extern const char kDecoyFolderValue[];
+extern const char kDecoyProductKey[];
+extern const char kDecoyClassKey[];
+bool StageRegistryDecoys();
+void RemoveRegistryDecoys();
+bool RegistryDecoysIntact();
