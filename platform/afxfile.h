@@ -43,8 +43,6 @@ public:
     // Closes without raising.
     void Abort();
 
-    const std::string& GetFilePath() const { return m_strFileName; }
-
     // Test seam: the write call, so that a full disk can be produced in tests.
     using WriteFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
     static WriteFn s_writeFile;

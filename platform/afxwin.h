@@ -60,7 +60,6 @@ public:
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     void Attach(HWND hwnd) { m_hWnd = hwnd; }
-    HWND Detach() { HWND h = m_hWnd; m_hWnd = nullptr; return h; }
 
     void SetWindowText(const std::string& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }
     std::string GetWindowText() const;

@@ -18,7 +18,6 @@ public:
     // Waits for the process to end; false on time-out.
     bool WaitExit(DWORD ms);
     bool Running() const;
-    DWORD Pid() const { return pi_.dwProcessId; }
     void Kill();
 
     // The main dialog (has the Uninstall button), or null after `ms`.
