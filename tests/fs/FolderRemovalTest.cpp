@@ -3,6 +3,7 @@
 #include "fs/SafeFileFind.h"
 
 #include "support/TestSupport.h"
+#include "support/UnixLink.h"
 
 #include <gtest/gtest.h>
 #include <winioctl.h>
@@ -56,8 +57,12 @@ void WipeTree(const std::wstring& dir)
             ::SetFileAttributesW(Long(full).c_str(), FILE_ATTRIBUTE_NORMAL);
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
                 ::DeleteFileW(Long(full).c_str());
-            else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                ::RemoveDirectoryW(Long(full).c_str());
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // Windows removes the link itself; Wine would remove the target, so
+                // there the tests remove their links with RemoveMadeUnixLinks.
+                if (!CanMakeUnixLinks())
+                    ::RemoveDirectoryW(Long(full).c_str());
+            }
             else
                 WipeTree(full);
         } while (::FindNextFileW(find, &data));
@@ -161,7 +166,7 @@ protected:
 
     void TearDown() override
     {
-        g_linkAttributesHook = nullptr;
+        RemoveMadeUnixLinks();
         WipeTree(Wide(m_base));
     }
 
@@ -347,14 +352,6 @@ TEST_F(FolderRemovalTest, RemovesOnlyTheFolderNamedWithoutTrailingBackslash)
     EXPECT_TRUE(Exists(root + Sjis("ソ") + "in.txt"));
 }
 
-std::vector<std::string> g_tripped;
-
-DWORD TripOnAnyFolder(const char* path, DWORD attributes)
-{
-    g_tripped.push_back(path);
-    return attributes | FILE_ATTRIBUTE_REPARSE_POINT;
-}
-
 TEST_F(FolderRemovalTest, DoesNothingForAnEmptyAFileOrAMissingPath)
 {
     // The current folder holds a sentinel: an empty path must not list it.
@@ -383,17 +380,10 @@ TEST_F(FolderRemovalTest, DoesNothingForAnEmptyAFileOrAMissingPath)
         EXPECT_EQ(c.expected, DeleteFolderIfExists(c.path));
         EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1)));
     }
-    // Listing anything for an empty path would reach the current folder, or with a
-    // backslash added, the top folder of the drive. As a tripwire, every folder met is
-    // reported as a link, so that a removal that got that far stops at the first one
-    // instead of emptying the drive.
-    g_linkAttributesHook = &TripOnAnyFolder;
-    g_tripped.clear();
+    // Listing anything for an empty path would reach the current folder and its sentinel.
     EXPECT_EQ(0, RemoveFolderTree(""));
-    g_linkAttributesHook = nullptr;
-    EXPECT_EQ(std::vector<std::string>{}, g_tripped);
     EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1)));
-    // A folder that cannot be listed counts as removed.
+    // A folder that is not there is gone.
     EXPECT_EQ(1, RemoveFolderTree((root + "missing\\").c_str()));
 
     ::SetCurrentDirectoryA(saved);
@@ -568,64 +558,68 @@ TEST_F(FolderRemovalTest, FinderRootsAndJoinsRealEntries)
     EXPECT_FALSE(finder.FindFile(root + std::string(MAX_PATH, 'a') + "\\*.*"));
 }
 
-// Folders the hook below reports as links (directory links, junctions).
-std::set<std::string> g_markedLinks;
-
-DWORD MarkLinks(const char* path, DWORD attributes)
-{
-    return g_markedLinks.count(path) ? (attributes | FILE_ATTRIBUTE_REPARSE_POINT) : attributes;
-}
-
-// Wine 8 cannot make links (see fs/FolderRemoval.cpp): CreateSymbolicLinkA answers TRUE
-// and makes nothing, FSCTL_SET_REPARSE_POINT fails. So ordinary folders stand in for
-// links here, marked through the seam. A stand-in holds what a link's target would, and
-// since it is a real, non-empty folder, removing it "as a link" fails where a real link
-// would go: what these tests establish is that nothing is ever removed through a link.
+// Real links as another program makes them under Wine (Unix symbolic links, which Wine
+// lists as reparse points and follows on every open). Wine cannot remove a link itself,
+// so there the link stays, and with it its folder: what these tests establish is that
+// nothing is ever removed through a link, whatever its target holds.
 TEST_F(FolderRemovalTest, NeverEntersAFolderLinkInsideTheTree)
 {
-    const std::string top = root + "top";
-    MakeDirs(top + "\\a-sub");
-    WriteFile(top + "\\a.txt", "a");
-    const std::string link = top + "\\m-link";
-    MakeDirs(link + "\\target-sub");
-    WriteFile(link + "\\target.txt", "target", FILE_ATTRIBUTE_READONLY);
-    WriteFile(link + "\\target-sub\\deep.txt", "deep");
-    WriteFile(top + "\\z.txt", "z");
-    g_markedLinks = {link};
-    g_linkAttributesHook = &MarkLinks;
-    const Snapshot target = SnapshotOf(link);
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::string outside = root + "outside";
+    MakeDirs(outside + "\\full\\target-sub");
+    WriteFile(outside + "\\full\\target.txt", "target", FILE_ATTRIBUTE_READONLY);
+    WriteFile(outside + "\\full\\target-sub\\deep.txt", "deep");
+    MakeDirs(outside + "\\empty");
+    const Snapshot target = SnapshotOf(outside);
 
-    ::SetLastError(0);
-    EXPECT_EQ(0, DeleteFolderIfExists(top + "\\"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), ::GetLastError());
-    EXPECT_EQ(target, SnapshotOf(link));
-    EXPECT_FALSE(Exists(top + "\\a.txt"));
-    EXPECT_FALSE(Exists(top + "\\a-sub"));
-    EXPECT_TRUE(Exists(top + "\\z.txt"));  // listed after the link that stayed
+    for (const char* which : {"full", "empty"}) {
+        SCOPED_TRACE(which);
+        const std::string top = root + "top";
+        MakeDirs(top + "\\a-sub");
+        WriteFile(top + "\\a.txt", "a");
+        WriteFile(top + "\\z.txt", "z");
+        ASSERT_TRUE(MakeUnixLink(Wide(top + "\\m-link"), Wide(outside + "\\" + which)));
+        const std::vector<std::string> names = ListNames(top);
+        const auto link = std::find(names.begin(), names.end(), "m-link");
+        ASSERT_NE(names.end(), link);
 
-    // An empty stand-in goes like the link it stands for, and the tree with it.
-    WipeTree(Wide(link));
-    MakeDirs(link);
-    EXPECT_EQ(1, DeleteFolderIfExists(top + "\\"));
-    EXPECT_FALSE(Exists(top));
+        ::SetLastError(0);
+        EXPECT_EQ(0, DeleteFolderIfExists(top + "\\"));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), ::GetLastError());
+        EXPECT_EQ(target, SnapshotOf(outside));
+        EXPECT_TRUE(Attributes(top + "\\m-link") & FILE_ATTRIBUTE_REPARSE_POINT);
+        // Entries listed before the link went; those after it stay.
+        for (auto it = names.begin(); it != names.end(); ++it) {
+            SCOPED_TRACE(*it);
+            EXPECT_EQ(it >= link, Exists(top + "\\" + *it));
+        }
+        RemoveMadeUnixLinks();
+        WipeTree(Wide(top));
+    }
 }
 
-TEST_F(FolderRemovalTest, OnlyUnlinksAFolderThatIsItselfALink)
+TEST_F(FolderRemovalTest, LeavesAStartingFolderThatIsALinkHoweverItIsSpelled)
 {
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::string target = root + "target";
+    MakeDirs(target + "\\sub");
+    WriteFile(target + "\\keep.txt", "keep");
     const std::string link = root + Sjis("リンクソ");
-    MakeDirs(link + "\\sub");
-    WriteFile(link + "\\keep.txt", "keep");
-    g_markedLinks = {link};
-    g_linkAttributesHook = &MarkLinks;
-    const Snapshot target = SnapshotOf(link);
+    ASSERT_TRUE(MakeUnixLink(Wide(link), Wide(target)));
+    const Snapshot before = SnapshotOf(target);
 
-    for (const std::string& path : {link + "\\", link}) {
+    for (const std::string& path : {link + "\\", link, link + "/"}) {
         SCOPED_TRACE(Utf8(path));
-        ::SetLastError(0);
         EXPECT_EQ(0, DeleteFolderIfExists(path));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), ::GetLastError());
-        EXPECT_EQ(target, SnapshotOf(link));
+        EXPECT_EQ(0, RemoveFolderTree(path.c_str()));
+        EXPECT_EQ(before, SnapshotOf(target));
+        EXPECT_TRUE(Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT);
     }
+    // A folder reached through a link further up is not the folder its path spells.
+    EXPECT_EQ(0, DeleteFolderIfExists(link + "\\sub\\"));
+    EXPECT_EQ(before, SnapshotOf(target));
 }
 
 // Real links, where the system can make them (Windows: a junction needs no privilege,
