@@ -4,6 +4,7 @@
 
 #include "support/TestSupport.h"
 #include "support/UnixLink.h"
+#include "platform/seams.h"
 
 #include <gtest/gtest.h>
 #include <winioctl.h>
@@ -761,3 +762,166 @@ TEST_F(FolderRemovalTest, RemovesThousandsOfDoubleByteEntriesAndNothingBeside)
 }
 
 }  // namespace
+
+// What another program of the user can put in a folder the removal works in. The names
+// are UTF-16; the ANSI listing of code page 932 gives U+00A5 as a backslash.
+void MakeDirW(const std::wstring& path) { ::CreateDirectoryW(Long(path).c_str(), nullptr); }
+
+void WriteFileW(const std::wstring& path, const std::string& content)
+{
+    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << "error " << ::GetLastError();
+    DWORD written = 0;
+    ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    ::CloseHandle(h);
+}
+
+TEST_F(FolderRemovalTest, RemovesEntriesByTheirExactNamesAndNothingTheirAnsiFormsName)
+{
+    // tree\ lies three levels below the scratch folder `root`; decoys wait where the
+    // best-fit forms of the hostile names point.
+    const std::wstring base = Wide(root + "a\\b");
+    const std::wstring tree = base + L"\\tree";
+    MakeDirs(root + "a\\b\\tree");
+    const std::wstring yen = L"\u00a5";
+    const std::wstring up = L".." + yen;
+    WriteFileW(Wide(root) + L"victim.txt", "victim");                          // ..\..\..\victim.txt
+    MakeDirW(Wide(root) + L"victim-dir");                                      // ..\..\..\victim-dir
+    WriteFileW(Wide(root) + L"victim-dir\\keep.txt", "keep");
+    WriteFileW(base + L"\\tree-sibling.txt", "sibling");                        // ..\tree-sibling.txt
+    WriteFileW(tree + L"\\" + up + up + up + L"victim.txt", "hostile");
+    MakeDirW(tree + L"\\" + up + up + up + L"victim-dir");
+    WriteFileW(tree + L"\\" + up + up + up + L"victim-dir\\keep.txt", "hostile");
+    WriteFileW(tree + L"\\" + up + L"tree-sibling.txt", "hostile");
+    // "¥" lists as "\": a removal by ANSI path went into the folder itself again and again.
+    MakeDirW(tree + L"\\" + yen);
+    MakeDirW(tree + L"\\" + yen + L"\\" + yen);
+    WriteFileW(tree + L"\\" + yen + L"\\" + yen + L"\\in.txt", "in");
+    // Names with no form in code page 932 at all: the suite's like any other.
+    for (const wchar_t* name : {L"\U0001F600.txt", L"\u03A9\u03BC\u03AD\u03B3\u03B1", L"caf\u00e9", L"\u00bf.txt"}) {
+        MakeDirW(tree + L"\\dir-" + name);
+        WriteFileW(tree + L"\\dir-" + name + L"\\" + name, "x");
+        WriteFileW(tree + L"\\" + name, "x");
+    }
+    const Snapshot before = SnapshotOf(root.substr(0, root.size() - 1) + "\\victim-dir");
+
+    EXPECT_EQ(1, DeleteFolderIfExists(root + "a\\b\\tree\\"));
+    EXPECT_FALSE(Exists(root + "a\\b\\tree"));
+    EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1) + "\\victim-dir"));
+    for (const std::wstring& decoy : {Wide(root) + L"victim.txt", base + L"\\tree-sibling.txt"})
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(decoy.c_str()));
+}
+
+TEST_F(FolderRemovalTest, ReportsAFolderItCannotListOrOpenAsStaying)
+{
+    // Another program holds the folder without sharing: nothing can be listed in it.
+    MakeDirs(root + "held\\sub");
+    WriteFile(root + "held\\in.txt", "in");
+    const Snapshot before = SnapshotOf(root + "held");
+    HANDLE held = ::CreateFileA((root + "held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(0, DeleteFolderIfExists(root + "held\\"));
+    EXPECT_EQ(0, RemoveFolderTree((root + "held").c_str()));
+    ::CloseHandle(held);
+    EXPECT_EQ(before, SnapshotOf(root + "held"));
+
+    // A starting folder that the system still finds, but whose listing pattern
+    // ("\\*.*" and the terminator) does not fit in MAX_PATH.
+    std::string deep = root + "deep";
+    while (deep.size() + 45 < MAX_PATH)
+        deep += "\\" + std::string(40, 'd');
+    deep += "\\" + std::string(MAX_PATH - 3 - deep.size(), 'e');
+    ASSERT_EQ(static_cast<size_t>(MAX_PATH - 2), deep.size());
+    MakeDirs(deep);
+    WriteFile(deep + "\\in.txt", "in");
+    EXPECT_EQ(0, DeleteFolderIfExists(deep + "\\"));
+    EXPECT_TRUE(Exists(deep + "\\in.txt"));
+}
+
+// The swap another program makes at the worst moment: after the listing, before the
+// entry is opened.
+std::string ReadAll(const std::string& path)
+{
+    Snapshot s;
+    const std::string folder = path.substr(0, path.rfind('\\'));
+    TakeSnapshot(Wide(folder), L"", s);
+    auto it = s.find(L"\\" + Wide(path.substr(folder.size() + 1)));
+    return it == s.end() ? std::string() : it->second.second;
+}
+
+struct Swap {
+    std::wstring name;      // the entry to replace
+    std::wstring stash;     // where the real entry goes
+    std::wstring target;    // what the link put in its place points to
+    bool folderItself = false;   // swap the folder the entry is listed in instead
+    bool done = false;
+};
+Swap g_swap;
+
+void SwapForLink(const std::wstring& folder, const std::wstring& name)
+{
+    if (g_swap.done || name != g_swap.name)
+        return;
+    g_swap.done = true;
+    const std::wstring listed = folder.substr(4);   // without \\?\ in front
+    const std::wstring entry = g_swap.folderItself ? listed : listed + L"\\" + name;
+    EXPECT_TRUE(UnixRename(entry, g_swap.stash));
+    EXPECT_TRUE(MakeUnixLink(entry, g_swap.target));
+}
+
+TEST_F(FolderRemovalTest, NeverFollowsALinkSwappedInBetweenListingAndOpening)
+{
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::string victim = root + "victim";
+    MakeDirs(victim + "\\sub");
+    WriteFile(victim + "\\keep.txt", "keep", FILE_ATTRIBUTE_READONLY);
+    WriteFile(victim + "\\sub\\deep.txt", "deep");
+    WriteFile(root + "victim.txt", "victim", FILE_ATTRIBUTE_READONLY);
+    const Snapshot before = SnapshotOf(victim);
+    MakeDirs(root + "stash");
+
+    struct Case {
+        const char* what;
+        const wchar_t* entry;   // the entry whose turn it is
+        std::string kept;       // what stays in tree\ for it
+        std::string target;
+        bool folderItself;
+    } cases[] = {
+        {"a folder for a link to a folder", L"sub", "sub", victim, false},
+        {"a file for a link to a file", L"file.txt", "file.txt", root + "victim.txt", false},
+        {"a folder for a link to a file", L"sub", "sub", root + "victim.txt", false},
+        {"a file for a link to a folder", L"file.txt", "file.txt", victim, false},
+        {"the folder being emptied for a link to a folder", L"own.txt", "sub\\inner", victim, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string tree = root + "tree";
+        MakeDirs(tree + "\\sub\\inner");
+        WriteFile(tree + "\\sub\\inner\\own.txt", "own");
+        WriteFile(tree + "\\file.txt", "own");
+        g_swap = Swap();
+        g_swap.name = c.entry;
+        g_swap.stash = Wide(root + "stash\\") + c.entry;
+        g_swap.target = Wide(c.target);
+        g_swap.folderItself = c.folderItself;
+        if (c.folderItself)
+            g_swap.stash = Wide(root + "stash\\inner");
+        seams::beforeEntryOpen = &SwapForLink;
+        const BOOL result = DeleteFolderIfExists(tree + "\\");
+        seams::beforeEntryOpen = nullptr;
+        ASSERT_TRUE(g_swap.done);
+
+        EXPECT_EQ(0, result);
+        EXPECT_TRUE(Exists(tree + "\\" + c.kept));
+        EXPECT_EQ(before, SnapshotOf(victim));
+        EXPECT_EQ("victim", ReadAll(root + "victim.txt"));
+        EXPECT_TRUE(Attributes(root + "victim.txt") & FILE_ATTRIBUTE_READONLY);
+        RemoveMadeUnixLinks();
+        WipeTree(Wide(tree));
+        WipeTree(Wide(root + "stash"));
+        MakeDirs(root + "stash");
+    }
+}
