@@ -19,6 +19,20 @@ const char kForcedFolder[] = "C:\\Program Files\\Velnor for QRX\\";
 
 bool KeyIsDown(int vk) { return ::GetKeyState(vk) < 0; }
 
+// Whether `ansi`, the ANSI path of a special folder, is its exact path: converted without
+// a best fit and without a character the code page lacks.
+bool HasExactAnsiForm(int csidl, const char* ansi)
+{
+    wchar_t wide[MAX_PATH + 1] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, wide, csidl, FALSE))
+        return false;
+    char exact[MAX_PATH * 2 + 2] = {};
+    BOOL usedDefault = FALSE;
+    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, exact, sizeof exact, nullptr,
+                                  &usedDefault);
+    return n > 0 && !usedDefault && std::string(exact) == ansi;
+}
+
 }  // namespace
 
 BOOL CCleanupDlg::DeleteFolderIfExists(std::string path) { return ::DeleteFolderIfExists(std::move(path)); }
@@ -93,7 +107,9 @@ void CCleanupDlg::OnUninstall()
     ::SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE);
     if (programs[0] != '\0') {
         std::string startMenu = AddBackslash(programs) + AddBackslash(product);
-        if (!DeleteFolderIfExists(startMenu))
+        // A programs folder whose path the code page cannot hold comes back in a best-fit
+        // form that names another folder (U+00A5 becomes a backslash): left in place.
+        if (!HasExactAnsiForm(CSIDL_PROGRAMS, programs) || !DeleteFolderIfExists(startMenu))
             leftInPlace.push_back(startMenu);
     }
     StepProgress(10, 60);
