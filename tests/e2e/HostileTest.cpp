@@ -35,6 +35,14 @@ std::string Utf8W(const std::wstring& w)
     return s;
 }
 
+std::string Ansi(const std::wstring& w)
+{
+    int n = ::WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
 const std::wstring kYen = L"\u00a5";
 // Twelve levels up from anywhere in the prefix, spelled with the yen sign.
 std::wstring Up12()
@@ -286,6 +294,54 @@ TEST_F(Hostile, FoldersThatAreNotWhatTheySeemAreLeftAndReported)
         c.undo();
     }
     ::RegCloseKey(shellFolders);
+}
+
+const char kRefused[] = "次のフォルダーは、Velnor for QRX以外のファイルを含むおそれがあるため削除しませんでした。";
+
+// Registered folders that may hold what is not the suite's: refused, said so under 121,
+// and nothing outside the suite changed.
+TEST_F(Hostile, RegisteredFoldersThatMayHoldOthersFilesAreRefusedAndSaidSo)
+{
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    wchar_t programData[MAX_PATH + 1], publicFolder[MAX_PATH + 1], windows[MAX_PATH + 1];
+    ::ExpandEnvironmentStringsW(L"%ProgramData%", programData, MAX_PATH + 1);
+    ::ExpandEnvironmentStringsW(L"%PUBLIC%", publicFolder, MAX_PATH + 1);
+    ::GetWindowsDirectoryW(windows, MAX_PATH + 1);
+    ASSERT_TRUE(MakeDirW(std::wstring(programData) + L"\\Other Program"));
+    ASSERT_TRUE(WriteFileW(std::wstring(programData) + L"\\Other Program\\settings.ini", "other"));
+    ASSERT_TRUE(MakeDirW(std::wstring(publicFolder) + L"\\Velnor for QRX"));
+    ASSERT_TRUE(WriteFileW(std::wstring(publicFolder) + L"\\Velnor for QRX\\shared.txt", "shared"));
+    // "All Users": a link to ProgramData; P: a drive that stands for the Public profile.
+    ASSERT_TRUE(MakeDirW(L"C:\\vnqrx\\links"));
+    ASSERT_TRUE(MakeUnixLink(L"C:\\vnqrx\\links\\All Users", programData));
+    ASSERT_TRUE(MakeUnixDrive(L'P', publicFolder));
+    const std::string rows[] = {
+        "C:\\vnqrx\\links\\All Users\\Other Program\\",
+        "P:\\Velnor for QRX\\",
+        "P:\\Documents\\",
+        Ansi(windows) + "\\Fonts\\",
+        Ansi(publicFolder),
+    };
+    for (const std::string& folder : rows) {
+        SCOPED_TRACE(folder);
+        std::string error;
+        ASSERT_TRUE(StageInstallation(error)) << error;
+        SetRegistration("InstallDir", folder);
+        const WideTree before = Drive();
+
+        const Outcome o = RunTool();
+        EXPECT_EQ(S(kRefused) + "\n" + folder, o.box);
+        EXPECT_EQ(S(kLeftStatus), o.status);
+        EXPECT_EQ(std::vector<std::string>{}, Changes(before, Drive()));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(StartMenuFolder().c_str())) << "the other steps ran";
+    }
+    // A refused folder that does not exist is not reported at all.
+    std::string error;
+    ASSERT_TRUE(StageInstallation(error)) << error;
+    SetRegistration("InstallDir", "P:\\Missing\\");
+    const Outcome o = RunTool();
+    EXPECT_EQ(S(kDone), o.box);
 }
 
 }  // namespace
