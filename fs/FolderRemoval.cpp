@@ -71,7 +71,7 @@ const NtCalls& Nt()
 
 // Opens the entry `name` of the folder held by `folder`, never following a link at the
 // entry itself. nullptr on failure, with the reason in the last-error code.
-HANDLE OpenBeneath(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options)
+HANDLE OpenBeneath(HANDLE folder, const WString& name, ACCESS_MASK access, ULONG share, ULONG options)
 {
     const NtCalls& nt = Nt();
     if (nt.createFile == nullptr || name.empty() || name.size() > 32767) {
@@ -97,24 +97,24 @@ HANDLE OpenBeneath(HANDLE folder, const std::wstring& name, ACCESS_MASK access, 
 }
 
 // The system's resolved path of what `handle` holds (\\?\C:\..., \\?\UNC\...).
-std::wstring ResolvedPath(HANDLE handle)
+WString ResolvedPath(HANDLE handle)
 {
-    std::wstring path(MAX_PATH, L'\0');
+    WString path(MAX_PATH, L'\0');
     for (int tries = 0; tries < 2; ++tries) {
         DWORD n = ::GetFinalPathNameByHandleW(handle, &path[0], static_cast<DWORD>(path.size()),
                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (n == 0)
-            return std::wstring();
+            return WString();
         if (n < path.size()) {
             path.resize(n);
             return path;
         }
         path.assign(n + 1, L'\0');
     }
-    return std::wstring();
+    return WString();
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b)
+bool SameText(const WString& a, const WString& b)
 {
     return a.size() == b.size() &&
            ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
@@ -122,7 +122,7 @@ bool SameText(const std::wstring& a, const std::wstring& b)
 }
 
 // Bytes the name takes in the ANSI code page (a character without a form there takes one).
-size_t AnsiLength(const std::wstring& name)
+size_t AnsiLength(const WString& name)
 {
     int n = ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0, nullptr,
                                   nullptr);
@@ -148,14 +148,14 @@ bool MarkForDeletion(HANDLE handle)
 }
 
 struct Listed {
-    std::wstring name;
+    WString name;
     DWORD attributes;
 };
 
 // One folder of the tree while the removal works inside it.
 struct OpenFolder {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    std::wstring resolved;     // what every entry opened below must resolve under
+    WString resolved;     // what every entry opened below must resolve under
     size_t ansiLength = 0;     // bytes of the folder's path as the tool would spell it
     std::vector<Listed> entries;
     size_t next = 0;
@@ -179,7 +179,7 @@ bool ListHeldFolder(OpenFolder& folder)
         const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
         for (;;) {
             const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            WString name(info->FileName, info->FileNameLength / sizeof(wchar_t));
             if (name != L"." && name != L"..")
                 folder.entries.push_back({std::move(name), info->FileAttributes});
             if (info->NextEntryOffset == 0)
@@ -212,7 +212,7 @@ Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& 
         ::CloseHandle(h);
         return removed ? Opened::Unlinked : Opened::Stays;
     }
-    const std::wstring resolved = ResolvedPath(h);
+    const WString resolved = ResolvedPath(h);
     if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         !SameText(resolved, parent.resolved + L"\\" + entry.name)) {
         // Listed as a link but opened as its target (Wine), no longer a folder, or
@@ -259,13 +259,13 @@ void DeleteListedFile(const OpenFolder& folder, const Listed& entry)
 // The starting folder as a full path in UTF-16, from an ANSI path that converts exactly
 // (a path that only a best fit could turn into ANSI names another folder). Empty when
 // there is none.
-std::wstring ExactFullPath(const std::string& ansi)
+WString ExactFullPath(const std::string& ansi)
 {
     int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()),
                                   nullptr, 0);
     if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
+        return WString();
+    WString wide(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
     BOOL usedDefault = FALSE;
     int back = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr,
@@ -274,14 +274,14 @@ std::wstring ExactFullPath(const std::string& ansi)
     if (back > 0)
         ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, &again[0], back, nullptr, &usedDefault);
     if (usedDefault || again != ansi)
-        return std::wstring();
+        return WString();
     DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0)
-        return std::wstring();
-    std::wstring full(size, L'\0');
+        return WString();
+    WString full(size, L'\0');
     DWORD got = ::GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
     if (got == 0 || got >= size)
-        return std::wstring();
+        return WString();
     full.resize(got);
     return full;
 }
@@ -289,7 +289,7 @@ std::wstring ExactFullPath(const std::string& ansi)
 // "C:\x\y\" -> "\\?\C:\x\y", "\\server\share\x\" -> "\\?\UNC\server\share\x": the form
 // GetFinalPathNameByHandleW gives. Empty for a drive's or share's top folder, which is
 // never removed as a tree.
-std::wstring LongForm(std::wstring full)
+WString LongForm(WString full)
 {
     while (full.size() > 1 && full.back() == L'\\')
         full.pop_back();
@@ -297,11 +297,11 @@ std::wstring LongForm(std::wstring full)
         return L"\\\\?\\" + full;
     if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\' && full[2] != L'?' && full[2] != L'.') {
         size_t server = full.find(L'\\', 2);
-        size_t share = server == std::wstring::npos ? server : full.find(L'\\', server + 1);
-        if (share != std::wstring::npos && share + 1 < full.size())
+        size_t share = server == WString::npos ? server : full.find(L'\\', server + 1);
+        if (share != WString::npos && share + 1 < full.size())
             return L"\\\\?\\UNC\\" + full.substr(2);
     }
-    return std::wstring();
+    return WString();
 }
 
 // Closes every folder still held after the removal stopped.
@@ -382,8 +382,8 @@ BOOL RemoveFolderTree(const char* path)
         s.back() = '\\';
     s = AddBackslash(s);
 
-    const std::wstring full = ExactFullPath(s);
-    const std::wstring spelled = LongForm(full);
+    const WString full = ExactFullPath(s);
+    const WString spelled = LongForm(full);
     if (spelled.empty()) {
         ::SetLastError(ERROR_INVALID_NAME);
         return FALSE;
@@ -426,7 +426,7 @@ BOOL RemoveFolderTree(const char* path)
     if (!SameText(top.resolved, spelled)) {
         // Reached through a link, or a link that Wine shows as its target: what the
         // handle holds is not the folder the path spells, and nothing in it is touched.
-        std::wstring expanded(32768, L'\0');
+        WString expanded(32768, L'\0');
         DWORD n = ::GetLongPathNameW(spelled.c_str(), &expanded[0], static_cast<DWORD>(expanded.size()));
         if (n == 0 || n >= expanded.size() || !SameText(top.resolved, expanded.substr(0, n)))
             return Stop(held, ERROR_CANT_RESOLVE_FILENAME);
@@ -440,7 +440,7 @@ BOOL RemoveFolderTree(const char* path)
         if (folder.next < folder.entries.size()) {
             const Listed& entry = folder.entries[folder.next++];
             if (seams::beforeEntryOpen != nullptr)
-                seams::beforeEntryOpen(folder.resolved, entry.name);
+                seams::beforeEntryOpen(folder.resolved.c_str(), entry.name.c_str());
             if (!(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
                 DeleteListedFile(folder, entry);
                 continue;

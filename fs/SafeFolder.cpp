@@ -7,6 +7,11 @@
 #include <shobjidl.h>
 #include <knownfolders.h>
 
+// The two identifiers of the known-folder manager, here rather than from libuuid, which
+// would bring in every identifier it has.
+static const CLSID kKnownFolderManager = {0x4df0c730, 0xdf9d, 0x4ae3, {0x91, 0x53, 0xaa, 0x6b, 0x82, 0xe9, 0x79, 0x5a}};
+static const IID kIKnownFolderManager = {0x8be2d872, 0x86aa, 0x4d47, {0xb7, 0x76, 0x32, 0xcc, 0xa4, 0x0c, 0x70, 0x18}};
+
 namespace {
 
 // Upper-cases single-byte ASCII letters and turns '/' into '\', leaving double-byte
@@ -189,39 +194,39 @@ struct Identity {
 };
 
 struct HeldFolder {
-    std::wstring spelled;    // C:\x\y, no trailing separator
-    std::wstring resolved;   // the same as the system resolves it
+    WString spelled;    // C:\x\y, no trailing separator
+    WString resolved;   // the same as the system resolves it
     Identity id;
 };
 
-std::wstring ToWide(const std::string& ansi, bool exact)
+WString ToWide(const std::string& ansi, bool exact)
 {
     int n = ::MultiByteToWideChar(CP_ACP, exact ? MB_ERR_INVALID_CHARS : 0, ansi.data(),
                                   static_cast<int>(ansi.size()), nullptr, 0);
     if (n <= 0)
-        return std::wstring();
-    std::wstring w(static_cast<size_t>(n), L'\0');
+        return WString();
+    WString w(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, exact ? MB_ERR_INVALID_CHARS : 0, ansi.data(), static_cast<int>(ansi.size()), &w[0],
                           n);
     return w;
 }
 
-std::wstring FullPathW(const std::wstring& path)
+WString FullPathW(const WString& path)
 {
     DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0)
-        return std::wstring();
-    std::wstring full(size, L'\0');
+        return WString();
+    WString full(size, L'\0');
     DWORD got = ::GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
     if (got == 0 || got >= size)
-        return std::wstring();
+        return WString();
     full.resize(got);
     while (full.size() > 3 && full.back() == L'\\')
         full.pop_back();
     return full;
 }
 
-bool SameW(const std::wstring& a, const std::wstring& b)
+bool SameW(const WString& a, const WString& b)
 {
     return a.size() == b.size() &&
            ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
@@ -229,7 +234,7 @@ bool SameW(const std::wstring& a, const std::wstring& b)
 }
 
 // `inner` is `outer` or lies below it.
-bool WithinW(const std::wstring& inner, const std::wstring& outer)
+bool WithinW(const WString& inner, const WString& outer)
 {
     if (outer.empty() || inner.size() < outer.size())
         return false;
@@ -240,7 +245,7 @@ bool WithinW(const std::wstring& inner, const std::wstring& outer)
 
 // Opens `path` as it stands (a link itself, not its target, where the system can).
 // `exists` tells a missing folder from one that cannot be opened.
-bool Inspect(const std::wstring& path, HeldFolder& f, DWORD& attributes, bool& exists)
+bool Inspect(const WString& path, HeldFolder& f, DWORD& attributes, bool& exists)
 {
     f.spelled = path;
     HANDLE h = ::CreateFileW((L"\\\\?\\" + path).c_str(), FILE_READ_ATTRIBUTES,
@@ -265,7 +270,7 @@ bool Inspect(const std::wstring& path, HeldFolder& f, DWORD& attributes, bool& e
     ::CloseHandle(h);
     if (n == 0 || n >= 32768 || !f.id.valid)
         return false;
-    std::wstring r(buffer, n);
+    WString r(buffer, n);
     if (r.compare(0, 8, L"\\\\?\\UNC\\") == 0)
         r = L"\\\\" + r.substr(8);
     else if (r.compare(0, 4, L"\\\\?\\") == 0)
@@ -276,13 +281,13 @@ bool Inspect(const std::wstring& path, HeldFolder& f, DWORD& attributes, bool& e
     return true;
 }
 
-void AddProtected(std::vector<HeldFolder>& out, const std::wstring& path)
+void AddProtected(std::vector<HeldFolder>& out, const WString& path)
 {
     if (path.empty())
         return;
     wchar_t expanded[32768];
     DWORD n = ::ExpandEnvironmentStringsW(path.c_str(), expanded, 32768);
-    const std::wstring full = FullPathW(n > 0 && n <= 32768 ? std::wstring(expanded) : path);
+    const WString full = FullPathW(n > 0 && n <= 32768 ? WString(expanded) : path);
     if (full.empty())
         return;
     HeldFolder f;
@@ -295,14 +300,14 @@ void AddProtected(std::vector<HeldFolder>& out, const std::wstring& path)
     out.push_back(f);
 }
 
-std::wstring RegText(HKEY key, const wchar_t* sub, const wchar_t* name)
+WString RegText(HKEY key, const wchar_t* sub, const wchar_t* name)
 {
     wchar_t data[32768];
     DWORD size = sizeof data - sizeof(wchar_t);
     DWORD type = 0;
     if (::RegGetValueW(key, sub, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type, data, &size) !=
         ERROR_SUCCESS)
-        return std::wstring();
+        return WString();
     data[size / sizeof(wchar_t)] = L'\0';
     return data;
 }
@@ -329,7 +334,7 @@ std::vector<HeldFolder> ProtectedFolders()
     }
     HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IKnownFolderManager* manager = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
+    if (SUCCEEDED(::CoCreateInstance(kKnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, kIKnownFolderManager,
                                      reinterpret_cast<void**>(&manager)))) {
         KNOWNFOLDERID* ids = nullptr;
         UINT count = 0;
@@ -351,18 +356,18 @@ std::vector<HeldFolder> ProtectedFolders()
     return out;
 }
 
-std::wstring WindowsFolder()
+WString WindowsFolder()
 {
     wchar_t path[MAX_PATH + 1];
     UINT n = ::GetSystemWindowsDirectoryW(path, MAX_PATH + 1);
-    return n > 0 && n <= MAX_PATH ? FullPathW(path) : std::wstring();
+    return n > 0 && n <= MAX_PATH ? FullPathW(path) : WString();
 }
 
 }  // namespace
 
 FolderVerdict JudgeRegisteredFolder(const std::string& folder)
 {
-    const std::wstring loose = FullPathW(ToWide(folder, false));
+    const WString loose = FullPathW(ToWide(folder, false));
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     HeldFolder candidate;
     bool exists = false;
@@ -374,7 +379,7 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
     if (!opened || !IsRemovableFolder(folder, WellKnownFolders()))
         return FolderVerdict::Refused;
     // The path exactly as spelled: no best fit, no link at any level, no share.
-    const std::wstring spelled = FullPathW(ToWide(folder, true));
+    const WString spelled = FullPathW(ToWide(folder, true));
     if (spelled.empty() || !SameW(spelled, loose) || spelled.compare(0, 2, L"\\\\") == 0 ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return FolderVerdict::Refused;
@@ -385,12 +390,12 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
             return FolderVerdict::Refused;
     }
     // The drive: a volume of its own, not a substituted or network drive.
-    const std::wstring drive = spelled.substr(0, 2);
+    const WString drive = spelled.substr(0, 2);
     wchar_t target[1024] = {};
     const UINT type = ::GetDriveTypeW((drive + L"\\").c_str());
-    if (::QueryDosDeviceW(drive.c_str(), target, 1024) == 0 || std::wstring(target).compare(0, 8, L"\\Device\\") != 0 ||
-        std::wstring(target).compare(0, 11, L"\\Device\\Mup") == 0 ||
-        std::wstring(target).find(L"Redirector") != std::wstring::npos || (type != DRIVE_FIXED && type != DRIVE_REMOVABLE))
+    if (::QueryDosDeviceW(drive.c_str(), target, 1024) == 0 || WString(target).compare(0, 8, L"\\Device\\") != 0 ||
+        WString(target).compare(0, 11, L"\\Device\\Mup") == 0 ||
+        WString(target).find(L"Redirector") != WString::npos || (type != DRIVE_FIXED && type != DRIVE_REMOVABLE))
         return FolderVerdict::Refused;
     if (candidate.resolved.size() <= 3)
         return FolderVerdict::Refused;   // a volume's root
@@ -398,7 +403,7 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
     std::vector<HeldFolder> guarded = ProtectedFolders();
     HeldFolder windows;
     bool windowsExists = false;
-    const std::wstring windowsPath = WindowsFolder();
+    const WString windowsPath = WindowsFolder();
     DWORD ignored = 0;
     if (!Inspect(windowsPath, windows, ignored, windowsExists))
         windows.resolved = windowsPath;
@@ -411,8 +416,8 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
     // Every folder on the way down, by identity: one that is a protected folder or the
     // Windows folder under another name is an alias of it (a drive that stands for a
     // folder, under Wine seen only this way).
-    for (size_t at = 2; at != std::wstring::npos; at = spelled.find(L'\\', at + 1)) {
-        const std::wstring prefix = at == 2 ? spelled.substr(0, 3) : spelled.substr(0, at);
+    for (size_t at = 2; at != WString::npos; at = spelled.find(L'\\', at + 1)) {
+        const WString prefix = at == 2 ? spelled.substr(0, 3) : spelled.substr(0, at);
         HeldFolder step;
         DWORD a = 0;
         bool e = false;

@@ -2,6 +2,6 @@
 
 namespace seams {
 
-void (*beforeEntryOpen)(const std::wstring& folder, const std::wstring& name) = nullptr;
+void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name) = nullptr;
 
 }  // namespace seams

@@ -3,13 +3,11 @@
 // code calls through it only there.
 #pragma once
 
-#include <string>
-
 namespace seams {
 
 // Another program at work in a folder being removed: called after the folder has been
 // listed and before the listed entry `name` of it is opened. `folder` is the folder's
 // resolved path (\\?\C:\...).
-extern void (*beforeEntryOpen)(const std::wstring& folder, const std::wstring& name);
+extern void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name);
 
 }  // namespace seams

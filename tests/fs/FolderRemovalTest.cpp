@@ -860,8 +860,9 @@ struct Swap {
 };
 Swap g_swap;
 
-void SwapForLink(const std::wstring& folder, const std::wstring& name)
+void SwapForLink(const wchar_t* folderText, const wchar_t* nameText)
 {
+    const std::wstring folder = folderText, name = nameText;
     if (g_swap.done || name != g_swap.name)
         return;
     g_swap.done = true;
