@@ -1,6 +1,7 @@
 // The shipped data file end to end: its whole footprint staged in the registry, the
 // pass run over the extracted file, and what is left compared with what was there.
 #include "platform/afxfile.h"
+#include "registry/ProfileText.h"
 #include "registry/RegDataFile.h"
 #include "registry/RegRemoval.h"
 #include "support/RegFile.h"
@@ -59,7 +60,8 @@ TEST_F(ShippedFile, PassRemovesTheWholeFootprintAndNothingElse)
     ASSERT_TRUE(StageRegistryDecoys());
     const std::string path = ExtractRegDataFile();
     ASSERT_FALSE(path.empty());
-    EXPECT_EQ(644u, RunRegistryPass(path));
+    const CProfileText data(LoadRegData());
+    EXPECT_EQ(644u, RunRegistryPass(data));
 
     // Every listed value is gone.
     for (const RegFileSection& s : sections)
@@ -78,12 +80,12 @@ TEST_F(ShippedFile, PassRemovesTheWholeFootprintAndNothingElse)
 
     // A second pass changes nothing.
     const std::vector<RegTree> afterFirst = SnapshotFootprintTrees();
-    EXPECT_EQ(644u, RunRegistryPass(path));
+    EXPECT_EQ(644u, RunRegistryPass(data));
     EXPECT_EQ(std::vector<std::string>{}, DiffFootprintTrees(afterFirst, SnapshotFootprintTrees()));
 
     // Without the decoys, the registry is exactly as it was before staging.
     RemoveRegistryDecoys();
-    RunRegistryPass(path);   // the keys that only the decoys kept
+    RunRegistryPass(data);   // the keys that only the decoys kept
     EXPECT_EQ(std::vector<std::string>{}, DiffFootprintTrees(clean, SnapshotFootprintTrees()));
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "the data file stays in the temporary folder";
 }
@@ -114,7 +116,7 @@ TEST_F(ShippedFile, PassLeavesExactlyWhatTheEarlierPassLeft)
     }
     const std::string path = ExtractRegDataFile();
     ASSERT_FALSE(path.empty());
-    EXPECT_EQ(644u, RunRegistryPass(path));
+    EXPECT_EQ(644u, RunRegistryPass(CProfileText(LoadRegData())));
 
     // Every difference from the clean registry, and each key that remains with the names
     // of the values it still holds. Wine shows the shared classes keys (TypeLib,
