@@ -2,47 +2,304 @@
 
 #include "fs/PathUtil.h"
 #include "fs/SafeFileFind.h"
+#include "platform/seams.h"
 
-// Links under Wine 8 (observed here, not on Windows):
-//   - CreateSymbolicLinkA answers TRUE and creates nothing, with or without
-//     SYMBOLIC_LINK_FLAG_DIRECTORY; "mklink /d" and "mklink" therefore report success
-//     and create nothing either. FSCTL_SET_REPARSE_POINT fails with ERROR_NOT_SUPPORTED,
-//     "mklink /j" fails. A Windows program cannot make a link there at all.
-//   - Unix symbolic links made from outside (the prefix's own Documents, Desktop, ...)
-//     list as FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT when they point
-//     to a folder, and as plain files without the reparse bit when they point to a
-//     file. GetFileAttributesA reports the reparse bit for "link" but not for "link\".
-//   - Wine resolves such links before acting on them: RemoveDirectoryA fails with
-//     ERROR_DIR_NOT_EMPTY while the target holds entries and removes the target (not
-//     the link) once it is empty; DeleteFileA on a file link deletes the target file;
-//     MoveFileA moves the target.
-// On Windows, RemoveDirectoryA on a junction or directory symbolic link and DeleteFileA
-// on a file symbolic link remove the link and leave the target alone, which is what
-// the removal below relies on.
-LinkAttributesHook g_linkAttributesHook = nullptr;
+#include <winternl.h>
+
+#include <vector>
+
+// Removing a folder tree as administrator, in a folder that any program of the user can
+// write to (the Start-menu folder) while this tool runs. What another program can put
+// there, or do there meanwhile, and what the removal does about it:
+//
+// - Names the code page cannot hold. The ANSI listing gives every name through the code
+//   page's best fit, and in code page 932 that turns U+00A5 (YEN SIGN) into 0x5C, the
+//   backslash: a file named "..¥..¥windows¥win.ini" lists as "..\..\windows\win.ini", a
+//   folder named "¥" as "\". Below the starting folder everything is therefore listed
+//   and acted on by its exact UTF-16 name, never through an ANSI path.
+// - A link swapped in. Each folder is held open while the removal works inside it,
+//   without delete sharing, so that it cannot be renamed or deleted and replaced; it is
+//   listed through that handle, and every entry is opened relative to it, never by path,
+//   without following a link (Windows: FILE_OPEN_REPARSE_POINT opens the link itself). An
+//   opened entry is then taken only for what the listing said it was: a link only when
+//   the handle holds the link itself, anything else only when the system's resolved
+//   path of the handle is the folder's own resolved path plus the entry's name.
+// - Depth in another program's hands: an explicit work list, one open folder per level.
+//
+// Links under Wine 8 (measured here; Windows behaves as the comment above relies on):
+//   - A Unix symbolic link to a folder lists with FILE_ATTRIBUTE_REPARSE_POINT; one to a
+//     file lists as a plain file; a dangling one is not listed at all.
+//   - Opening either kind, FILE_OPEN_REPARSE_POINT or not, opens the target: the handle
+//     shows no reparse bit and GetFinalPathNameByHandleW gives the target's path.
+//   - Whatever is done through such a handle or path is done to the target: delete on
+//     close deletes the target file, RemoveDirectory removes an empty target folder,
+//     MoveFile moves the target. A link cannot be removed from a Windows program at all,
+//     so under Wine a link is left in place and its folder with it.
+//   - A folder held open without FILE_SHARE_DELETE cannot be renamed by another Wine
+//     program; a Unix program is not stopped by that, which the resolved-path test covers.
 
 namespace {
 
 const char kAllEntries[] = "*.*";
 
-bool IsLink(const char* path, DWORD attributes)
+using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(NTSTATUS);
+
+// ntdll is in every process; the relative open has no Win32 form.
+struct NtCalls {
+    NtCreateFileFn createFile = nullptr;
+    RtlNtStatusToDosErrorFn toDosError = nullptr;
+    NtCalls()
+    {
+        HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+        if (ntdll != nullptr) {
+            createFile = reinterpret_cast<NtCreateFileFn>(::GetProcAddress(ntdll, "NtCreateFile"));
+            toDosError = reinterpret_cast<RtlNtStatusToDosErrorFn>(::GetProcAddress(ntdll, "RtlNtStatusToDosError"));
+        }
+    }
+};
+
+const NtCalls& Nt()
 {
-    if (g_linkAttributesHook != nullptr)
-        attributes = g_linkAttributesHook(path, attributes);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    static const NtCalls calls;
+    return calls;
 }
 
-// The name under which a folder path's own entry is queried: without its trailing
-// one-byte backslash. Empty for a drive's top folder (C:\ or C: or a lone \), which is
-// never a link and whose shortened form would name the current folder instead.
-std::string OwnEntryName(const std::string& path)
+// Opens the entry `name` of the folder held by `folder`, never following a link at the
+// entry itself. nullptr on failure, with the reason in the last-error code.
+HANDLE OpenBeneath(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share, ULONG options)
 {
-    const int n = static_cast<int>(path.size());
-    const bool trailing = ReverseFindChar(path.c_str(), '\\') == n - 1;
-    const int len = trailing ? n - 1 : n;
-    if (len == 0 || path[len - 1] == ':')
-        return std::string();
-    return path.substr(0, len);
+    const NtCalls& nt = Nt();
+    if (nt.createFile == nullptr || name.empty() || name.size() > 32767) {
+        ::SetLastError(ERROR_INVALID_FUNCTION);
+        return nullptr;
+    }
+    UNICODE_STRING unicodeName;
+    unicodeName.Buffer = const_cast<PWSTR>(name.c_str());
+    unicodeName.Length = unicodeName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK io = {};
+    HANDLE handle = nullptr;
+    NTSTATUS status = nt.createFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, FILE_OPEN,
+                                    options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
+                                        FILE_OPEN_FOR_BACKUP_INTENT,
+                                    nullptr, 0);
+    if (status < 0) {
+        ::SetLastError(nt.toDosError != nullptr ? nt.toDosError(status) : ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return handle;
+}
+
+// The system's resolved path of what `handle` holds (\\?\C:\..., \\?\UNC\...).
+std::wstring ResolvedPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 2; ++tries) {
+        DWORD n = ::GetFinalPathNameByHandleW(handle, &path[0], static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0)
+            return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.assign(n + 1, L'\0');
+    }
+    return std::wstring();
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b)
+{
+    return a.size() == b.size() &&
+           ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+// Bytes the name takes in the ANSI code page (a character without a form there takes one).
+size_t AnsiLength(const std::wstring& name)
+{
+    int n = ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0, nullptr,
+                                  nullptr);
+    return n > 0 ? static_cast<size_t>(n) : name.size();
+}
+
+// Deletes what `handle` holds when it is closed. FALSE, with the reason, when the system
+// refuses (a folder that is not empty, a file that is read-only).
+bool MarkForDeletion(HANDLE handle)
+{
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+struct Listed {
+    std::wstring name;
+    DWORD attributes;
+};
+
+// One folder of the tree while the removal works inside it.
+struct OpenFolder {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::wstring resolved;     // what every entry opened below must resolve under
+    size_t ansiLength = 0;     // bytes of the folder's path as the tool would spell it
+    std::vector<Listed> entries;
+    size_t next = 0;
+};
+
+// Lists the folder through its handle. FALSE when the listing cannot even start.
+bool ListHeldFolder(OpenFolder& folder)
+{
+    std::vector<LONGLONG> buffer(64 * 1024 / sizeof(LONGLONG));
+    FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!::GetFileInformationByHandleEx(folder.handle, request, buffer.data(),
+                                            static_cast<DWORD>(buffer.size() * sizeof(LONGLONG)))) {
+            DWORD error = ::GetLastError();
+            if (error == ERROR_NO_MORE_FILES)
+                return true;
+            // A listing that ends early leaves the rest in place; the folder then stays.
+            return request != FileIdBothDirectoryRestartInfo;
+        }
+        request = FileIdBothDirectoryInfo;
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..")
+                folder.entries.push_back({std::move(name), info->FileAttributes});
+            if (info->NextEntryOffset == 0)
+                break;
+            at += info->NextEntryOffset;
+        }
+    }
+}
+
+enum class Opened { Folder, Unlinked, Stays };
+
+// Opens a listed subfolder (or link) for the removal to work inside. A link whose handle
+// holds the link itself is removed at once and never entered; anything that does not
+// resolve to the listed entry stays as it is.
+Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& child)
+{
+    HANDLE h = OpenBeneath(parent.handle, entry.name, FILE_LIST_DIRECTORY | DELETE | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+    if (h == nullptr)
+        return Opened::Stays;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h, &info)) {
+        ::CloseHandle(h);
+        return Opened::Stays;
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // The link itself (a junction, a directory link, a mount point): its entries
+        // belong to another folder. Only the link goes.
+        bool removed = MarkForDeletion(h);
+        ::CloseHandle(h);
+        return removed ? Opened::Unlinked : Opened::Stays;
+    }
+    const std::wstring resolved = ResolvedPath(h);
+    if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !SameText(resolved, parent.resolved + L"\\" + entry.name)) {
+        // Listed as a link but opened as its target (Wine), no longer a folder, or
+        // reached through a link swapped in after the listing.
+        ::CloseHandle(h);
+        return Opened::Stays;
+    }
+    child.handle = h;
+    child.resolved = resolved;
+    child.ansiLength = parent.ansiLength + 1 + AnsiLength(entry.name);
+    return Opened::Folder;
+}
+
+// Deletes one listed file, clearing its read-only attribute first. A failure is passed
+// over: the file then keeps its folder in place.
+void DeleteListedFile(const OpenFolder& folder, const Listed& entry)
+{
+    HANDLE h = OpenBeneath(folder.handle, entry.name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE);
+    if (h == nullptr)
+        return;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = ::GetFileInformationByHandle(h, &info) != FALSE;
+    if (ok && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        // Not a link held as itself: it must be the listed entry, not a link's target.
+        ok = SameText(ResolvedPath(h), folder.resolved + L"\\" + entry.name);
+        if (ok && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+            // The attributes of a file with several names are those of every name: a
+            // read-only one is left rather than changed for the other names too.
+            ok = info.nNumberOfLinks <= 1;
+            if (ok) {
+                FILE_BASIC_INFO basic = {};   // zero times: left as they are
+                basic.FileAttributes = info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+                if (basic.FileAttributes == 0)
+                    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+                ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+            }
+        }
+    }
+    if (ok)
+        MarkForDeletion(h);
+    ::CloseHandle(h);
+}
+
+// The starting folder as a full path in UTF-16, from an ANSI path that converts exactly
+// (a path that only a best fit could turn into ANSI names another folder). Empty when
+// there is none.
+std::wstring ExactFullPath(const std::string& ansi)
+{
+    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()),
+                                  nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
+    BOOL usedDefault = FALSE;
+    int back = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr,
+                                     &usedDefault);
+    std::string again(static_cast<size_t>(back > 0 ? back : 0), '\0');
+    if (back > 0)
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, &again[0], back, nullptr, &usedDefault);
+    if (usedDefault || again != ansi)
+        return std::wstring();
+    DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return std::wstring();
+    std::wstring full(size, L'\0');
+    DWORD got = ::GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+    if (got == 0 || got >= size)
+        return std::wstring();
+    full.resize(got);
+    return full;
+}
+
+// "C:\x\y\" -> "\\?\C:\x\y", "\\server\share\x\" -> "\\?\UNC\server\share\x": the form
+// GetFinalPathNameByHandleW gives. Empty for a drive's or share's top folder, which is
+// never removed as a tree.
+std::wstring LongForm(std::wstring full)
+{
+    while (full.size() > 1 && full.back() == L'\\')
+        full.pop_back();
+    if (full.size() > 2 && full[1] == L':' && full[2] == L'\\')
+        return L"\\\\?\\" + full;
+    if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\' && full[2] != L'?' && full[2] != L'.') {
+        size_t server = full.find(L'\\', 2);
+        size_t share = server == std::wstring::npos ? server : full.find(L'\\', server + 1);
+        if (share != std::wstring::npos && share + 1 < full.size())
+            return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return std::wstring();
+}
+
+// Closes every folder still held after the removal stopped.
+BOOL Stop(std::vector<OpenFolder>& held, DWORD error)
+{
+    for (OpenFolder& f : held)
+        ::CloseHandle(f.handle);
+    held.clear();
+    ::SetLastError(error);
+    return FALSE;
 }
 
 }  // namespace
@@ -101,38 +358,112 @@ BOOL RemoveDirWithReason(const char* path)
 
 BOOL RemoveFolderTree(const char* path)
 {
-    // Without the trailing backslash "*.*" would be listed beside the folder, and an
-    // empty path would list the current folder.
-    if (path[0] == '\0')
+    // An empty path would list the current folder.
+    if (path == nullptr || path[0] == '\0') {
+        ::SetLastError(ERROR_INVALID_NAME);
         return FALSE;
-    std::string s = AddBackslash(path);
-    {
-        CSafeFileFind finder;
-        if (!finder.FindFile(s + kAllEntries))
-            return TRUE;
-        BOOL more;
-        do {
-            more = finder.FindNextFile();
-            const std::string entry = finder.GetFilePath();
-            if (finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY)) {
-                if (finder.IsDots())
-                    continue;
-                // A junction, directory link or mount point is removed as it stands; its
-                // entries belong to another folder.
-                if (IsLink(entry.c_str(), finder.GetAttributes())) {
-                    if (!RemoveDirWithReason(entry.c_str()))
-                        return FALSE;
-                } else if (!RemoveFolderTree((entry + '\\').c_str())) {
-                    return FALSE;
-                }
-            } else {
-                DeleteFileForce(entry.c_str());
-            }
-        } while (more);
-        finder.Close();
     }
-    s.erase(s.size() - 1);
-    return RemoveDirWithReason(s.c_str());
+    // A trailing forward slash names the folder as a backslash does ('/' is never the
+    // second byte of a double-byte character).
+    std::string s = path;
+    if (s.back() == '/')
+        s.back() = '\\';
+    s = AddBackslash(s);
+
+    const std::wstring full = ExactFullPath(s);
+    const std::wstring spelled = LongForm(full);
+    if (spelled.empty()) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    // The listing limit of the ANSI calls: the folder's pattern must fit in MAX_PATH.
+    const size_t ansiLength = AnsiLength(full.substr(0, full.find_last_not_of(L'\\') + 1));
+    if (ansiLength + 1 + sizeof kAllEntries > MAX_PATH) {
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+
+    std::vector<OpenFolder> held(1);
+    OpenFolder& top = held.front();
+    top.handle = ::CreateFileW(spelled.c_str(), FILE_LIST_DIRECTORY | DELETE | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (top.handle == INVALID_HANDLE_VALUE) {
+        DWORD error = ::GetLastError();
+        held.clear();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return TRUE;   // nothing of that name: the folder is gone
+        ::SetLastError(error);
+        return FALSE;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(top.handle, &info))
+        return Stop(held, ::GetLastError());
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // The folder is itself a link: only the link goes.
+        if (!MarkForDeletion(top.handle))
+            return Stop(held, ::GetLastError());
+        ::CloseHandle(top.handle);
+        return TRUE;
+    }
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::CloseHandle(top.handle);
+        return TRUE;   // a file of that name: there is no such folder
+    }
+    top.resolved = ResolvedPath(top.handle);
+    if (!SameText(top.resolved, spelled)) {
+        // Reached through a link, or a link that Wine shows as its target: what the
+        // handle holds is not the folder the path spells, and nothing in it is touched.
+        std::wstring expanded(32768, L'\0');
+        DWORD n = ::GetLongPathNameW(spelled.c_str(), &expanded[0], static_cast<DWORD>(expanded.size()));
+        if (n == 0 || n >= expanded.size() || !SameText(top.resolved, expanded.substr(0, n)))
+            return Stop(held, ERROR_CANT_RESOLVE_FILENAME);
+    }
+    top.ansiLength = ansiLength;
+    if (!ListHeldFolder(top))
+        return Stop(held, ::GetLastError());
+
+    while (!held.empty()) {
+        OpenFolder& folder = held.back();
+        if (folder.next < folder.entries.size()) {
+            const Listed& entry = folder.entries[folder.next++];
+            if (seams::beforeEntryOpen != nullptr)
+                seams::beforeEntryOpen(folder.resolved, entry.name);
+            if (!(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+                DeleteListedFile(folder, entry);
+                continue;
+            }
+            // A subfolder that stays keeps this folder and every folder above it in
+            // place, and the entries not yet handled are left alone.
+            if (folder.ansiLength + 1 + AnsiLength(entry.name) + 1 + sizeof kAllEntries > MAX_PATH)
+                return Stop(held, ERROR_DIR_NOT_EMPTY);
+            OpenFolder child;
+            Opened opened = OpenSubfolder(folder, entry, child);
+            if (opened == Opened::Stays)
+                return Stop(held, ERROR_DIR_NOT_EMPTY);
+            if (opened == Opened::Unlinked)
+                continue;
+            if (!ListHeldFolder(child)) {
+                ::CloseHandle(child.handle);
+                return Stop(held, ERROR_DIR_NOT_EMPTY);
+            }
+            held.push_back(std::move(child));
+            continue;
+        }
+        // Every entry handled: the folder itself, by the handle that held it.
+        if (!MarkForDeletion(folder.handle)) {
+            DWORD error = ::GetLastError();
+            return Stop(held, held.size() > 1 ? static_cast<DWORD>(ERROR_DIR_NOT_EMPTY) : error);
+        }
+        ::CloseHandle(folder.handle);
+        held.pop_back();
+    }
+    // Gone only when nothing of that name is left.
+    if (::GetFileAttributesW(spelled.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        ::SetLastError(ERROR_DIR_NOT_EMPTY);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL DeleteFolderIfExists(std::string path)
@@ -141,11 +472,5 @@ BOOL DeleteFolderIfExists(std::string path)
         return FALSE;
     if (!IsDirExist(path))
         return TRUE;
-    // A folder that is itself a link is unlinked, not emptied. The link's own bits are
-    // those of the path without its trailing backslash: with it, Wine already reports
-    // the target's.
-    const std::string link = OwnEntryName(path);
-    if (!link.empty() && IsLink(link.c_str(), ::GetFileAttributesA(link.c_str())))
-        return RemoveDirWithReason(link.c_str());
     return RemoveFolderTree(path.c_str());
 }

@@ -14,16 +14,13 @@ BOOL IsDirEmpty(const char* path);
 // ERROR_DIR_NOT_EMPTY in the last-error code when entries remain.
 BOOL RemoveDirWithReason(const char* path);
 // Removes the folder and everything below it, depth first in listing order; stops at
-// the first subfolder that stays. A path without its trailing backslash gets one; an
-// empty path is refused (0). 1 also when the folder cannot be listed (nothing removed).
-// Links (junctions, directory links, mount points) are removed, never entered.
+// the first subfolder that stays. A path without its trailing backslash (or with a
+// forward slash) names the same folder; an empty path is refused (0). 1 only when the
+// folder is gone (also when there was none); 0 when it, or anything below it, stays,
+// also when it cannot be listed at all. Every entry is listed and removed by its exact
+// name; links (junctions, directory links, mount points) are removed, never entered,
+// and where the system cannot remove a link itself (Wine) it stays with its folder.
 BOOL RemoveFolderTree(const char* path);
 // 0 for an empty path, 1 when the path names no existing folder, else RemoveFolderTree;
 // a folder that is itself a link is only unlinked.
 BOOL DeleteFolderIfExists(std::string path);
-
-// Test seam. Wine cannot create a link (see FolderRemoval.cpp), so the tests there mark
-// ordinary folders as links through this: when set, it is given every attribute value
-// the removal reads to tell a link from a folder, and its answer is used instead.
-using LinkAttributesHook = DWORD (*)(const char* path, DWORD attributes);
-extern LinkAttributesHook g_linkAttributesHook;

@@ -3,6 +3,8 @@
 #include "fs/SafeFileFind.h"
 
 #include "support/TestSupport.h"
+#include "support/UnixLink.h"
+#include "platform/seams.h"
 
 #include <gtest/gtest.h>
 #include <winioctl.h>
@@ -56,8 +58,12 @@ void WipeTree(const std::wstring& dir)
             ::SetFileAttributesW(Long(full).c_str(), FILE_ATTRIBUTE_NORMAL);
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
                 ::DeleteFileW(Long(full).c_str());
-            else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                ::RemoveDirectoryW(Long(full).c_str());
+            else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // Windows removes the link itself; Wine would remove the target, so
+                // there the tests remove their links with RemoveMadeUnixLinks.
+                if (!CanMakeUnixLinks())
+                    ::RemoveDirectoryW(Long(full).c_str());
+            }
             else
                 WipeTree(full);
         } while (::FindNextFileW(find, &data));
@@ -161,7 +167,7 @@ protected:
 
     void TearDown() override
     {
-        g_linkAttributesHook = nullptr;
+        RemoveMadeUnixLinks();
         WipeTree(Wide(m_base));
     }
 
@@ -347,14 +353,6 @@ TEST_F(FolderRemovalTest, RemovesOnlyTheFolderNamedWithoutTrailingBackslash)
     EXPECT_TRUE(Exists(root + Sjis("ソ") + "in.txt"));
 }
 
-std::vector<std::string> g_tripped;
-
-DWORD TripOnAnyFolder(const char* path, DWORD attributes)
-{
-    g_tripped.push_back(path);
-    return attributes | FILE_ATTRIBUTE_REPARSE_POINT;
-}
-
 TEST_F(FolderRemovalTest, DoesNothingForAnEmptyAFileOrAMissingPath)
 {
     // The current folder holds a sentinel: an empty path must not list it.
@@ -383,17 +381,10 @@ TEST_F(FolderRemovalTest, DoesNothingForAnEmptyAFileOrAMissingPath)
         EXPECT_EQ(c.expected, DeleteFolderIfExists(c.path));
         EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1)));
     }
-    // Listing anything for an empty path would reach the current folder, or with a
-    // backslash added, the top folder of the drive. As a tripwire, every folder met is
-    // reported as a link, so that a removal that got that far stops at the first one
-    // instead of emptying the drive.
-    g_linkAttributesHook = &TripOnAnyFolder;
-    g_tripped.clear();
+    // Listing anything for an empty path would reach the current folder and its sentinel.
     EXPECT_EQ(0, RemoveFolderTree(""));
-    g_linkAttributesHook = nullptr;
-    EXPECT_EQ(std::vector<std::string>{}, g_tripped);
     EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1)));
-    // A folder that cannot be listed counts as removed.
+    // A folder that is not there is gone.
     EXPECT_EQ(1, RemoveFolderTree((root + "missing\\").c_str()));
 
     ::SetCurrentDirectoryA(saved);
@@ -568,64 +559,68 @@ TEST_F(FolderRemovalTest, FinderRootsAndJoinsRealEntries)
     EXPECT_FALSE(finder.FindFile(root + std::string(MAX_PATH, 'a') + "\\*.*"));
 }
 
-// Folders the hook below reports as links (directory links, junctions).
-std::set<std::string> g_markedLinks;
-
-DWORD MarkLinks(const char* path, DWORD attributes)
-{
-    return g_markedLinks.count(path) ? (attributes | FILE_ATTRIBUTE_REPARSE_POINT) : attributes;
-}
-
-// Wine 8 cannot make links (see fs/FolderRemoval.cpp): CreateSymbolicLinkA answers TRUE
-// and makes nothing, FSCTL_SET_REPARSE_POINT fails. So ordinary folders stand in for
-// links here, marked through the seam. A stand-in holds what a link's target would, and
-// since it is a real, non-empty folder, removing it "as a link" fails where a real link
-// would go: what these tests establish is that nothing is ever removed through a link.
+// Real links as another program makes them under Wine (Unix symbolic links, which Wine
+// lists as reparse points and follows on every open). Wine cannot remove a link itself,
+// so there the link stays, and with it its folder: what these tests establish is that
+// nothing is ever removed through a link, whatever its target holds.
 TEST_F(FolderRemovalTest, NeverEntersAFolderLinkInsideTheTree)
 {
-    const std::string top = root + "top";
-    MakeDirs(top + "\\a-sub");
-    WriteFile(top + "\\a.txt", "a");
-    const std::string link = top + "\\m-link";
-    MakeDirs(link + "\\target-sub");
-    WriteFile(link + "\\target.txt", "target", FILE_ATTRIBUTE_READONLY);
-    WriteFile(link + "\\target-sub\\deep.txt", "deep");
-    WriteFile(top + "\\z.txt", "z");
-    g_markedLinks = {link};
-    g_linkAttributesHook = &MarkLinks;
-    const Snapshot target = SnapshotOf(link);
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::string outside = root + "outside";
+    MakeDirs(outside + "\\full\\target-sub");
+    WriteFile(outside + "\\full\\target.txt", "target", FILE_ATTRIBUTE_READONLY);
+    WriteFile(outside + "\\full\\target-sub\\deep.txt", "deep");
+    MakeDirs(outside + "\\empty");
+    const Snapshot target = SnapshotOf(outside);
 
-    ::SetLastError(0);
-    EXPECT_EQ(0, DeleteFolderIfExists(top + "\\"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), ::GetLastError());
-    EXPECT_EQ(target, SnapshotOf(link));
-    EXPECT_FALSE(Exists(top + "\\a.txt"));
-    EXPECT_FALSE(Exists(top + "\\a-sub"));
-    EXPECT_TRUE(Exists(top + "\\z.txt"));  // listed after the link that stayed
+    for (const char* which : {"full", "empty"}) {
+        SCOPED_TRACE(which);
+        const std::string top = root + "top";
+        MakeDirs(top + "\\a-sub");
+        WriteFile(top + "\\a.txt", "a");
+        WriteFile(top + "\\z.txt", "z");
+        ASSERT_TRUE(MakeUnixLink(Wide(top + "\\m-link"), Wide(outside + "\\" + which)));
+        const std::vector<std::string> names = ListNames(top);
+        const auto link = std::find(names.begin(), names.end(), "m-link");
+        ASSERT_NE(names.end(), link);
 
-    // An empty stand-in goes like the link it stands for, and the tree with it.
-    WipeTree(Wide(link));
-    MakeDirs(link);
-    EXPECT_EQ(1, DeleteFolderIfExists(top + "\\"));
-    EXPECT_FALSE(Exists(top));
+        ::SetLastError(0);
+        EXPECT_EQ(0, DeleteFolderIfExists(top + "\\"));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), ::GetLastError());
+        EXPECT_EQ(target, SnapshotOf(outside));
+        EXPECT_TRUE(Attributes(top + "\\m-link") & FILE_ATTRIBUTE_REPARSE_POINT);
+        // Entries listed before the link went; those after it stay.
+        for (auto it = names.begin(); it != names.end(); ++it) {
+            SCOPED_TRACE(*it);
+            EXPECT_EQ(it >= link, Exists(top + "\\" + *it));
+        }
+        RemoveMadeUnixLinks();
+        WipeTree(Wide(top));
+    }
 }
 
-TEST_F(FolderRemovalTest, OnlyUnlinksAFolderThatIsItselfALink)
+TEST_F(FolderRemovalTest, LeavesAStartingFolderThatIsALinkHoweverItIsSpelled)
 {
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::string target = root + "target";
+    MakeDirs(target + "\\sub");
+    WriteFile(target + "\\keep.txt", "keep");
     const std::string link = root + Sjis("リンクソ");
-    MakeDirs(link + "\\sub");
-    WriteFile(link + "\\keep.txt", "keep");
-    g_markedLinks = {link};
-    g_linkAttributesHook = &MarkLinks;
-    const Snapshot target = SnapshotOf(link);
+    ASSERT_TRUE(MakeUnixLink(Wide(link), Wide(target)));
+    const Snapshot before = SnapshotOf(target);
 
-    for (const std::string& path : {link + "\\", link}) {
+    for (const std::string& path : {link + "\\", link, link + "/"}) {
         SCOPED_TRACE(Utf8(path));
-        ::SetLastError(0);
         EXPECT_EQ(0, DeleteFolderIfExists(path));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), ::GetLastError());
-        EXPECT_EQ(target, SnapshotOf(link));
+        EXPECT_EQ(0, RemoveFolderTree(path.c_str()));
+        EXPECT_EQ(before, SnapshotOf(target));
+        EXPECT_TRUE(Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT);
     }
+    // A folder reached through a link further up is not the folder its path spells.
+    EXPECT_EQ(0, DeleteFolderIfExists(link + "\\sub\\"));
+    EXPECT_EQ(before, SnapshotOf(target));
 }
 
 // Real links, where the system can make them (Windows: a junction needs no privilege,
@@ -767,3 +762,166 @@ TEST_F(FolderRemovalTest, RemovesThousandsOfDoubleByteEntriesAndNothingBeside)
 }
 
 }  // namespace
+
+// What another program of the user can put in a folder the removal works in. The names
+// are UTF-16; the ANSI listing of code page 932 gives U+00A5 as a backslash.
+void MakeDirW(const std::wstring& path) { ::CreateDirectoryW(Long(path).c_str(), nullptr); }
+
+void WriteFileW(const std::wstring& path, const std::string& content)
+{
+    HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << "error " << ::GetLastError();
+    DWORD written = 0;
+    ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    ::CloseHandle(h);
+}
+
+TEST_F(FolderRemovalTest, RemovesEntriesByTheirExactNamesAndNothingTheirAnsiFormsName)
+{
+    // tree\ lies three levels below the scratch folder `root`; decoys wait where the
+    // best-fit forms of the hostile names point.
+    const std::wstring base = Wide(root + "a\\b");
+    const std::wstring tree = base + L"\\tree";
+    MakeDirs(root + "a\\b\\tree");
+    const std::wstring yen = L"\u00a5";
+    const std::wstring up = L".." + yen;
+    WriteFileW(Wide(root) + L"victim.txt", "victim");                          // ..\..\..\victim.txt
+    MakeDirW(Wide(root) + L"victim-dir");                                      // ..\..\..\victim-dir
+    WriteFileW(Wide(root) + L"victim-dir\\keep.txt", "keep");
+    WriteFileW(base + L"\\tree-sibling.txt", "sibling");                        // ..\tree-sibling.txt
+    WriteFileW(tree + L"\\" + up + up + up + L"victim.txt", "hostile");
+    MakeDirW(tree + L"\\" + up + up + up + L"victim-dir");
+    WriteFileW(tree + L"\\" + up + up + up + L"victim-dir\\keep.txt", "hostile");
+    WriteFileW(tree + L"\\" + up + L"tree-sibling.txt", "hostile");
+    // "¥" lists as "\": a removal by ANSI path went into the folder itself again and again.
+    MakeDirW(tree + L"\\" + yen);
+    MakeDirW(tree + L"\\" + yen + L"\\" + yen);
+    WriteFileW(tree + L"\\" + yen + L"\\" + yen + L"\\in.txt", "in");
+    // Names with no form in code page 932 at all: the suite's like any other.
+    for (const wchar_t* name : {L"\U0001F600.txt", L"\u03A9\u03BC\u03AD\u03B3\u03B1", L"caf\u00e9", L"\u00bf.txt"}) {
+        MakeDirW(tree + L"\\dir-" + name);
+        WriteFileW(tree + L"\\dir-" + name + L"\\" + name, "x");
+        WriteFileW(tree + L"\\" + name, "x");
+    }
+    const Snapshot before = SnapshotOf(root.substr(0, root.size() - 1) + "\\victim-dir");
+
+    EXPECT_EQ(1, DeleteFolderIfExists(root + "a\\b\\tree\\"));
+    EXPECT_FALSE(Exists(root + "a\\b\\tree"));
+    EXPECT_EQ(before, SnapshotOf(root.substr(0, root.size() - 1) + "\\victim-dir"));
+    for (const std::wstring& decoy : {Wide(root) + L"victim.txt", base + L"\\tree-sibling.txt"})
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(decoy.c_str()));
+}
+
+TEST_F(FolderRemovalTest, ReportsAFolderItCannotListOrOpenAsStaying)
+{
+    // Another program holds the folder without sharing: nothing can be listed in it.
+    MakeDirs(root + "held\\sub");
+    WriteFile(root + "held\\in.txt", "in");
+    const Snapshot before = SnapshotOf(root + "held");
+    HANDLE held = ::CreateFileA((root + "held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(0, DeleteFolderIfExists(root + "held\\"));
+    EXPECT_EQ(0, RemoveFolderTree((root + "held").c_str()));
+    ::CloseHandle(held);
+    EXPECT_EQ(before, SnapshotOf(root + "held"));
+
+    // A starting folder that the system still finds, but whose listing pattern
+    // ("\\*.*" and the terminator) does not fit in MAX_PATH.
+    std::string deep = root + "deep";
+    while (deep.size() + 45 < MAX_PATH)
+        deep += "\\" + std::string(40, 'd');
+    deep += "\\" + std::string(MAX_PATH - 3 - deep.size(), 'e');
+    ASSERT_EQ(static_cast<size_t>(MAX_PATH - 2), deep.size());
+    MakeDirs(deep);
+    WriteFile(deep + "\\in.txt", "in");
+    EXPECT_EQ(0, DeleteFolderIfExists(deep + "\\"));
+    EXPECT_TRUE(Exists(deep + "\\in.txt"));
+}
+
+// The swap another program makes at the worst moment: after the listing, before the
+// entry is opened.
+std::string ReadAll(const std::string& path)
+{
+    Snapshot s;
+    const std::string folder = path.substr(0, path.rfind('\\'));
+    TakeSnapshot(Wide(folder), L"", s);
+    auto it = s.find(L"\\" + Wide(path.substr(folder.size() + 1)));
+    return it == s.end() ? std::string() : it->second.second;
+}
+
+struct Swap {
+    std::wstring name;      // the entry to replace
+    std::wstring stash;     // where the real entry goes
+    std::wstring target;    // what the link put in its place points to
+    bool folderItself = false;   // swap the folder the entry is listed in instead
+    bool done = false;
+};
+Swap g_swap;
+
+void SwapForLink(const std::wstring& folder, const std::wstring& name)
+{
+    if (g_swap.done || name != g_swap.name)
+        return;
+    g_swap.done = true;
+    const std::wstring listed = folder.substr(4);   // without \\?\ in front
+    const std::wstring entry = g_swap.folderItself ? listed : listed + L"\\" + name;
+    EXPECT_TRUE(UnixRename(entry, g_swap.stash));
+    EXPECT_TRUE(MakeUnixLink(entry, g_swap.target));
+}
+
+TEST_F(FolderRemovalTest, NeverFollowsALinkSwappedInBetweenListingAndOpening)
+{
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::string victim = root + "victim";
+    MakeDirs(victim + "\\sub");
+    WriteFile(victim + "\\keep.txt", "keep", FILE_ATTRIBUTE_READONLY);
+    WriteFile(victim + "\\sub\\deep.txt", "deep");
+    WriteFile(root + "victim.txt", "victim", FILE_ATTRIBUTE_READONLY);
+    const Snapshot before = SnapshotOf(victim);
+    MakeDirs(root + "stash");
+
+    struct Case {
+        const char* what;
+        const wchar_t* entry;   // the entry whose turn it is
+        std::string kept;       // what stays in tree\ for it
+        std::string target;
+        bool folderItself;
+    } cases[] = {
+        {"a folder for a link to a folder", L"sub", "sub", victim, false},
+        {"a file for a link to a file", L"file.txt", "file.txt", root + "victim.txt", false},
+        {"a folder for a link to a file", L"sub", "sub", root + "victim.txt", false},
+        {"a file for a link to a folder", L"file.txt", "file.txt", victim, false},
+        {"the folder being emptied for a link to a folder", L"own.txt", "sub\\inner", victim, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string tree = root + "tree";
+        MakeDirs(tree + "\\sub\\inner");
+        WriteFile(tree + "\\sub\\inner\\own.txt", "own");
+        WriteFile(tree + "\\file.txt", "own");
+        g_swap = Swap();
+        g_swap.name = c.entry;
+        g_swap.stash = Wide(root + "stash\\") + c.entry;
+        g_swap.target = Wide(c.target);
+        g_swap.folderItself = c.folderItself;
+        if (c.folderItself)
+            g_swap.stash = Wide(root + "stash\\inner");
+        seams::beforeEntryOpen = &SwapForLink;
+        const BOOL result = DeleteFolderIfExists(tree + "\\");
+        seams::beforeEntryOpen = nullptr;
+        ASSERT_TRUE(g_swap.done);
+
+        EXPECT_EQ(0, result);
+        EXPECT_TRUE(Exists(tree + "\\" + c.kept));
+        EXPECT_EQ(before, SnapshotOf(victim));
+        EXPECT_EQ("victim", ReadAll(root + "victim.txt"));
+        EXPECT_TRUE(Attributes(root + "victim.txt") & FILE_ATTRIBUTE_READONLY);
+        RemoveMadeUnixLinks();
+        WipeTree(Wide(tree));
+        WipeTree(Wide(root + "stash"));
+        MakeDirs(root + "stash");
+    }
+}

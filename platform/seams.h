@@ -1,0 +1,15 @@
+// Test seams: the few points where a test makes a fault or a race happen for real, at
+// the exact moment it would strike. Every one is null in the shipped program, and the
+// code calls through it only there.
+#pragma once
+
+#include <string>
+
+namespace seams {
+
+// Another program at work in a folder being removed: called after the folder has been
+// listed and before the listed entry `name` of it is opened. `folder` is the folder's
+// resolved path (\\?\C:\...).
+extern void (*beforeEntryOpen)(const std::wstring& folder, const std::wstring& name);
+
+}  // namespace seams
