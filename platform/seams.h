@@ -12,4 +12,8 @@ namespace seams {
 // resolved path (\\?\C:\...).
 extern void (*beforeEntryOpen)(const std::wstring& folder, const std::wstring& name);
 
+// Another program at work in the temporary folder: called with the registry data file's
+// path once the file has been written there, before anything else happens to it.
+extern void (*afterRegDataWritten)(const std::string& path);
+
 }  // namespace seams

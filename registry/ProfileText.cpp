@@ -14,9 +14,9 @@
 //   '=' has no value. An entry whose name is empty is dropped when the entry before it
 //   in the section also has an empty name.
 // - Sections keep file order, duplicates included; the list of names leaves out the
-//   nameless ones. A section is looked up by name regardless of case, first match,
-//   and gives its entries in file order, "name=value" or "name", leaving out those whose
-//   name starts with ';'.
+//   nameless ones. A section is looked up by name regardless of the case of ASCII
+//   letters (only those), first match, and gives its entries in file order,
+//   "name=value" or "name", leaving out those whose name starts with ';'.
 // - A text stops at its first NUL character wherever it is copied or compared.
 // - The ANSI answers are the UTF-16 answers converted back, with the reader's own rules
 //   for a buffer that is too small (the result is size - 2 and the list ends in two NUL
@@ -44,15 +44,14 @@ std::wstring UpToNul(const WCHAR* begin, const WCHAR* end)
     return std::wstring(begin, std::find(begin, end, L'\0'));
 }
 
-std::wstring Folded(const std::wstring& name)
+// Letter case as the reader ignores it: ASCII letters only (measured: "[Ａ]" and "[ａ]",
+// full-width, are two sections to it, and so are Greek and Cyrillic letters of two cases).
+std::wstring Folded(std::wstring name)
 {
-    if (name.empty())
-        return name;
-    std::wstring folded(name.size(), L'\0');
-    int n = ::LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, name.data(), static_cast<int>(name.size()),
-                           &folded[0], static_cast<int>(folded.size()));
-    folded.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return folded;
+    for (WCHAR& c : name)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<WCHAR>(c - L'A' + L'a');
+    return name;
 }
 
 // Copies at most `room` - 1 characters of `text` and a NUL; the characters copied.

@@ -3,6 +3,7 @@
 #include "fs/FolderRemoval.h"
 #include "platform/afxfile.h"
 #include "platform/afxwin.h"
+#include "platform/seams.h"
 #include "res/resource.h"
 
 // The temporary folder belongs to the user, and any program of the user can put a link
@@ -15,8 +16,6 @@
 // link included) and renamed over the path, which replaces a link itself, as a whole.
 // Wine renames over a read-only file too; Windows refuses with ERROR_ACCESS_DENIED, and
 // the earlier copy is then moved aside first and removed only when it is a plain file.
-
-RegDataWrittenHook g_regDataWrittenHook = nullptr;
 
 std::string LoadRegData()
 {
@@ -123,7 +122,7 @@ std::string ExtractRegDataFile()
         }
         RemoveIfPlainFile(aside);
     }
-    if (g_regDataWrittenHook != nullptr)
-        g_regDataWrittenHook(path);
+    if (seams::afterRegDataWritten != nullptr)
+        seams::afterRegDataWritten(path);
     return path;
 }

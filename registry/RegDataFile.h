@@ -13,8 +13,3 @@ std::string LoadRegData();
 // changed or deleted. A failed write raises CFileException (naming that path), after
 // removing the partly written file.
 std::string ExtractRegDataFile();
-
-// Test seam: called with the path once the file is in place, just before the caller can
-// read it; stands for another program rewriting or replacing the file at that moment.
-using RegDataWrittenHook = void (*)(const std::string& path);
-extern RegDataWrittenHook g_regDataWrittenHook;

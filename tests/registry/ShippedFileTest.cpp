@@ -1,12 +1,15 @@
 // The shipped data file end to end: its whole footprint staged in the registry, the
 // pass run over the extracted file, and what is left compared with what was there.
 #include "platform/afxfile.h"
+#include "platform/seams.h"
 #include "registry/ProfileText.h"
 #include "registry/RegDataFile.h"
 #include "registry/RegRemoval.h"
 #include "support/RegFile.h"
 #include "support/RegScratch.h"
 #include "support/TestSupport.h"
+#include "support/UnixLink.h"
+#include "ui/CleanupDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -210,6 +213,130 @@ TEST(ExtractRegDataFile, AFailedWriteRaisesAndLeavesNoCutOffFile)
     CFile::s_writeFile = &::WriteFile;
     EXPECT_TRUE(raised);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+}
+
+std::string FileText(const std::string& path) { return ReadAll(path); }
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::wstring Wide(const std::string& ansi)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
+    w.resize(w.size() - 1);
+    return w;
+}
+
+// An earlier copy at the data file's place that is a link, as another program of the user
+// could leave it: the link is replaced, its target keeps its content and its read-only
+// attribute, and a target that does not exist is not created.
+TEST(ExtractRegDataFile, ReplacesALinkAtThePathAndNeverItsTarget)
+{
+    ASSERT_TRUE(CanMakeUnixLinks());
+    const std::string path = TempPath("VnQRXReg.dat");
+    const std::string target = TempPath("VnQRXPrecious.txt");
+    enum Kind { kSymbolic, kSymbolicToNothing, kHard };
+    const struct {
+        const char* name;
+        Kind kind;
+    } rows[] = {{"symbolic link", kSymbolic}, {"symbolic link to nothing", kSymbolicToNothing}, {"hard link", kHard}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(target.c_str());
+        DeleteFileA(path.c_str());
+        if (row.kind != kSymbolicToNothing) {
+            WriteText(target, "precious");
+            ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        const DWORD attributes = GetFileAttributesA(target.c_str());
+        if (row.kind == kHard)
+            ASSERT_TRUE(CreateHardLinkA(path.c_str(), target.c_str(), nullptr));
+        else
+            ASSERT_TRUE(MakeUnixLink(Wide(path), Wide(target)));
+
+        EXPECT_EQ(path, ExtractRegDataFile());
+        EXPECT_EQ(EmbeddedRegData(), FileText(path));
+        if (row.kind == kSymbolicToNothing) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(target.c_str())) << "created through the link";
+        } else {
+            EXPECT_EQ("precious", FileText(target));
+            EXPECT_EQ(attributes, GetFileAttributesA(target.c_str()));
+            EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
+        }
+    }
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(target.c_str());
+    DeleteFileA(path.c_str());
+    RemoveMadeUnixLinks();
+}
+
+// Another program rewrites the written data file, or puts a link to a file of its own in
+// its place, at the worst moment: after the tool wrote it and before the pass. The pass
+// still deletes exactly what the tool's own data file lists, and nothing the planted
+// files list; the link's target is left as it was, also by the next run's extraction.
+class RegistryStep : public ShippedFile {
+protected:
+    static std::string Hostile()
+    {
+        return "[HKEY_CURRENT_USER\\Software\\VnQRXVictim]\r\n\"Victim\"=\"x\"\r\n\r\n"
+               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders]\r\n\"" +
+               std::string(kDecoyFolderValue) + "\"=\"\"\r\n";
+    }
+    static void Rewrite(const std::string& path) { WriteText(path, Hostile()); }
+    static void ReplaceWithLink(const std::string& path)
+    {
+        WriteText(TempPath("VnQRXHostile.dat"), Hostile());
+        UnixRename(Wide(path), Wide(path + ".gone"));
+        MakeUnixLink(Wide(path), Wide(TempPath("VnQRXHostile.dat")));
+    }
+};
+
+TEST_F(RegistryStep, DeletesWhatTheToolListsWhateverHappensToTheWrittenFile)
+{
+    ASSERT_TRUE(CanMakeUnixLinks());
+    const struct {
+        const char* name;
+        void (*hook)(const std::string&);
+    } rows[] = {{"file rewritten", &RegistryStep::Rewrite}, {"file replaced by a link", &RegistryStep::ReplaceWithLink}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string error;
+        ASSERT_TRUE(StageSections(sections, error)) << error;
+        ASSERT_TRUE(StageRegistryDecoys());
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, "Software\\VnQRXVictim", "Victim", "x"));
+
+        seams::afterRegDataWritten = row.hook;
+        CCleanupDlg dlg;
+        EXPECT_TRUE(dlg.RemoveRegistryEntries());
+        seams::afterRegDataWritten = nullptr;
+
+        for (const RegFileSection& s : sections)
+            for (const RegFileValue& v : s.values)
+                EXPECT_FALSE(ValueExists(s.root, s.subKey, v.name)) << s.path << " \"" << v.name << "\"";
+        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, "Software\\VnQRXVictim", "Victim"));
+        EXPECT_TRUE(RegistryDecoysIntact());
+
+        const std::string path = TempPath("VnQRXReg.dat");
+        EXPECT_EQ(Hostile(), FileText(path)) << "the other program's file, as it left it";
+        EXPECT_EQ(path, ExtractRegDataFile());   // the next run
+        EXPECT_EQ(EmbeddedRegData(), FileText(path));
+        if (row.hook == &RegistryStep::ReplaceWithLink) {
+            EXPECT_EQ(Hostile(), FileText(TempPath("VnQRXHostile.dat"))) << "the link's target";
+        }
+
+        DeleteTree(HKEY_CURRENT_USER, "Software\\VnQRXVictim");
+        RemoveLeftovers();
+        DeleteFileA(path.c_str());
+        DeleteFileA((path + ".gone").c_str());
+        DeleteFileA(TempPath("VnQRXHostile.dat").c_str());
+    }
+    RemoveMadeUnixLinks();
 }
 
 }  // namespace
