@@ -206,7 +206,8 @@ DWORD CProfileText::SectionW(const std::wstring& name, WCHAR* buffer, DWORD size
 
 DWORD CProfileText::GetSectionNames(char* buffer, DWORD size) const
 {
-    m_wide.assign(size, L'\0');
+    if (m_wide.size() < size)
+        m_wide.resize(size);
     DWORD wide = SectionNamesW(m_wide.data(), size);
     if (wide == 0) {
         buffer[0] = '\0';
@@ -232,7 +233,8 @@ DWORD CProfileText::GetSection(const char* section, char* buffer, DWORD size) co
 
     // The UTF-16 answer gets twice the room: one character may take two bytes.
     const DWORD wideSize = size * 2;
-    m_wide.assign(wideSize, L'\0');
+    if (m_wide.size() < wideSize)
+        m_wide.resize(wideSize);
     DWORD wide = SectionW(name, m_wide.data(), wideSize);
     if (wide == 0) {
         buffer[0] = buffer[1] = '\0';

@@ -150,7 +150,6 @@ size_t RunRegistryPass(const CProfileText& data)
     // subkeys are gone by the time its own section comes.
     for (size_t i = sections.size(); i-- > 0;) {
         const std::string& section = sections[i];
-        lines.assign(kBufferSize, '\0');
         DWORD length = data.GetSection(section.c_str(), lines.data(), kBufferSize);
         valueNames.clear();
         if (lines[0] == '\0') {
