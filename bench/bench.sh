@@ -3,11 +3,13 @@
 # native rm -rf, the registry pass against regedit, start-up, and a whole run. Prints the
 # figures. Measures the shipping 32-bit build in a 64-bit prefix with 32-bit support when
 # this machine runs 32-bit code, the 64-bit test build otherwise, and says which.
-#   bash bench/bench.sh [RUNS]
+#   bash bench/bench.sh [RUNS] [PARTS]
+# PARTS: any of tree registry trace startup wholerun (all when not given).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 runs=${1:-5}
+parts=" ${2:-tree registry trace startup wholerun} "
 bash scripts/setup.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j2 >/dev/null
@@ -42,7 +44,7 @@ bench() { "$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_bench.exe' "$@"; }
 
 echo "measuring: $measured"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version 2>/dev/null || echo wine)"
-for shape in "2000 200" "20000 1000"; do
+[[ $parts == *" tree "* ]] && for shape in "2000 200" "20000 1000"; do
     set -- $shape
     rm -rf "$WINEPREFIX/drive_c/vnqrx/bench"
     bench tree "$1" "$2" "$runs"
@@ -59,36 +61,51 @@ for shape in "2000 200" "20000 1000"; do
     printf 'tree %s files in %s folders: native rm -rf %.3f s (median of %s)\n' "$1" "$2" "$median" "$runs"
 done
 rm -rf "$WINEPREFIX/drive_c/vnqrx/bench"
-bench registry "$runs"
+[[ $parts == *" registry "* ]] && bench registry "$runs"
 
-# Where the time goes: registry calls (Wine's relay trace) and requests to the Wine
-# server (its server trace) of one pass and of one regedit import over the staged
-# footprint, and of each side's fixed cost.
-regedit='C:\windows\syswow64\regedit.exe'
-[ "$VNQRX_WINE" = "$wine32" ] || regedit='C:\windows\regedit.exe'
-trace() {  # trace CHANNEL LOG COMMAND...
-    local channel=$1 log=$2; shift 2
-    WINEDEBUG=$channel "$VNQRX_WINE" "$@" >/dev/null 2>"$VNQRX_WINE_DIR/$log"
-}
-bench regfiles
-for side in pass regedit pass-nothing regedit-empty; do
-    case $side in
-        pass) bench stage; set -- 'C:\vnqrx\bin\vnqrx_bench.exe' pass ;;
-        regedit) bench stage; set -- "$regedit" /s 'C:\vnqrx\bench\delete.reg' ;;
-        pass-nothing) set -- 'C:\vnqrx\bin\vnqrx_bench.exe' pass ;;
-        regedit-empty) set -- "$regedit" /s 'C:\vnqrx\bench\empty.reg' ;;
-    esac
-    trace +relay "relay-$side.log" "$@"
-    bench pass >/dev/null   # whatever regedit kept
-    [ "$side" = pass ] || [ "$side" = regedit ] && bench stage
-    trace +server "server-$side.log" "$@"
-    bench pass >/dev/null
-    reg=$(grep -cE 'Call (advapi32|KERNELBASE)\.Reg' "$VNQRX_WINE_DIR/relay-$side.log" || true)
-    requests=$(grep -cE '^[0-9a-f]{4}: [a-z_]+\(' "$VNQRX_WINE_DIR/server-$side.log" || true)
-    printf '%-14s registry calls %5s, Wine server requests %6s\n' "$side:" "$reg" "$requests"
-    grep -oE '^[0-9a-f]{4}: [a-z_]+\(' "$VNQRX_WINE_DIR/server-$side.log" | sed 's/^....: //; s/($//' |
-        sort | uniq -c | sort -rn | head -8 | awk '{printf "    %s %s\n", $1, $2}'
-done
-grep -oE 'Call advapi32\.Reg[A-Za-z]+' "$VNQRX_WINE_DIR/relay-pass.log" | sort | uniq -c | sed 's/Call advapi32\./  pass: /'
-bench startup "$runs"
-bench wholerun "$runs"
+# Where the time goes: registry calls (Wine's relay trace of the process) and requests to
+# the Wine server (its server trace, all processes) of one pass and of one regedit import
+# over the staged footprint, and of each side's fixed cost. The server trace needs a
+# server started for it, whose own start-up requests the fixed-cost runs count too.
+if [[ $parts == *" trace "* ]]; then
+    regedit='C:\windows\syswow64\regedit.exe'
+    [ "$VNQRX_WINE" = "$wine32" ] || regedit='C:\windows\regedit.exe'
+    bench regfiles
+    registry_calls='Call advapi32\.Reg'
+    declare -A calls requests
+    for side in pass regedit pass-nothing regedit-empty; do
+        case $side in
+            pass | pass-nothing) set -- 'C:\vnqrx\bin\vnqrx_bench.exe' pass ;;
+            regedit) set -- "$regedit" /s 'C:\vnqrx\bench\delete.reg' ;;
+            regedit-empty) set -- "$regedit" /s 'C:\vnqrx\bench\empty.reg' ;;
+        esac
+        for channel in relay server; do
+            case $side in pass | regedit) bench stage ;; *) bench probe ;; esac
+            [ "$channel" = server ] && "$VNQRX_WINESERVER" -w
+            WINEDEBUG=+$channel "$VNQRX_WINE" "$@" >/dev/null 2>"$VNQRX_WINE_DIR/$channel-$side.log"
+            "$VNQRX_WINESERVER" -w
+            bench pass >/dev/null   # what a side left (the keys the decoys keep)
+        done
+        calls[$side]=$(grep -cE "$registry_calls" "$VNQRX_WINE_DIR/relay-$side.log" || true)
+        requests[$side]=$(grep -E '^[0-9a-f]{4}: [a-z_]+\(' "$VNQRX_WINE_DIR/server-$side.log" | grep -vc ') = ' || true)
+    done
+    for side in pass regedit; do
+        fixed=$([ $side = pass ] && echo pass-nothing || echo regedit-empty)
+        printf '%-8s advapi32 registry calls %5s (fixed cost %5s), Wine server requests %6s (fixed cost %6s): %s more\n' \
+            "$side:" "${calls[$side]}" "${calls[$fixed]}" "${requests[$side]}" "${requests[$fixed]}" \
+            "$(( ${requests[$side]} - ${requests[$fixed]} ))"
+        grep -E '^[0-9a-f]{4}: [a-z_]+\(' "$VNQRX_WINE_DIR/server-$side.log" | grep -v ') = ' |
+            sed -E 's/^[0-9a-f]{4}: ([a-z_]+)\(.*/\1/' | sort | uniq -c >"$VNQRX_WINE_DIR/req-$side.txt"
+        grep -E '^[0-9a-f]{4}: [a-z_]+\(' "$VNQRX_WINE_DIR/server-$fixed.log" | grep -v ') = ' |
+            sed -E 's/^[0-9a-f]{4}: ([a-z_]+)\(.*/\1/' | sort | uniq -c >"$VNQRX_WINE_DIR/req-$fixed.txt"
+        # The requests that differ most from the fixed cost's.
+        join -1 2 -2 2 -a 1 -e 0 -o 0,1.1,2.1 <(sort -k2 "$VNQRX_WINE_DIR/req-$side.txt") \
+            <(sort -k2 "$VNQRX_WINE_DIR/req-$fixed.txt") | awk '{print $2 - $3, $1}' | sort -rn | head -6 |
+            awk '{printf "    %s %s\n", $1, $2}'
+    done
+    grep -oE 'Call (advapi32|KERNELBASE)\.Reg[A-Za-z]+|Call ntdll\.Nt[A-Za-z]*Key' "$VNQRX_WINE_DIR/relay-pass.log" |
+        sort | uniq -c | sed 's/Call /  pass: /'
+fi
+[[ $parts == *" startup "* ]] && bench startup "$runs"
+[[ $parts == *" wholerun "* ]] && bench wholerun "$runs"
+exit 0
