@@ -103,7 +103,7 @@ if [[ $parts == *" trace "* ]]; then
             <(sort -k2 "$VNQRX_WINE_DIR/req-$fixed.txt") | awk '{print $2 - $3, $1}' | sort -rn | head -6 |
             awk '{printf "    %s %s\n", $1, $2}'
     done
-    grep -oE 'Call (advapi32|KERNELBASE)\.Reg[A-Za-z]+|Call ntdll\.Nt[A-Za-z]*Key' "$VNQRX_WINE_DIR/relay-pass.log" |
+    grep -oE 'Call advapi32\.Reg[A-Za-z]+|Call ntdll\.NtDeleteKey' "$VNQRX_WINE_DIR/relay-pass.log" |
         sort | uniq -c | sed 's/Call /  pass: /'
 fi
 [[ $parts == *" startup "* ]] && bench startup "$runs"
