@@ -39,28 +39,11 @@ void Trim(const WCHAR*& begin, const WCHAR*& end)
         --end;
 }
 
-std::wstring UpToNul(const WCHAR* begin, const WCHAR* end)
-{
-    return std::wstring(begin, std::find(begin, end, L'\0'));
-}
-
 // Letter case as the reader ignores it: ASCII letters only (measured: "[Ａ]" and "[ａ]",
 // full-width, are two sections to it, and so are Greek and Cyrillic letters of two cases).
-std::wstring Folded(std::wstring name)
+WCHAR Folded(WCHAR c)
 {
-    for (WCHAR& c : name)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<WCHAR>(c - L'A' + L'a');
-    return name;
-}
-
-// Copies at most `room` - 1 characters of `text` and a NUL; the characters copied.
-DWORD CopyCut(WCHAR* to, const std::wstring& text, DWORD room)
-{
-    DWORD n = static_cast<DWORD>(std::min<size_t>(text.size(), room - 1));
-    std::copy(text.begin(), text.begin() + n, to);
-    to[n] = L'\0';
-    return n;
+    return c >= L'A' && c <= L'Z' ? static_cast<WCHAR>(c - L'A' + L'a') : c;
 }
 
 }  // namespace
@@ -69,33 +52,41 @@ CProfileText::CProfileText(const std::string& bytes)
 {
     if (bytes.empty())
         return;   // an empty file has no sections at all, not even the nameless one
-    std::wstring text;
     const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    UINT codePage = CP_ACP;
+    size_t skip = 0;
     if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-        int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, static_cast<int>(bytes.size() - 3), nullptr, 0);
-        text.resize(static_cast<size_t>(n));
-        if (n > 0)
-            ::MultiByteToWideChar(CP_UTF8, 0, bytes.data() + 3, static_cast<int>(bytes.size() - 3), &text[0], n);
+        codePage = CP_UTF8;
+        skip = 3;
     } else if (bytes.size() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-        bool big = b[0] == 0xFE;
         for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text.push_back(static_cast<WCHAR>(big ? (b[i] << 8) | b[i + 1] : (b[i + 1] << 8) | b[i]));
-    } else {
-        int n = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-        text.resize(static_cast<size_t>(n));
-        if (n > 0)
-            ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], n);
+            m_text.push_back(static_cast<WCHAR>(b[0] == 0xFE ? (b[i] << 8) | b[i + 1] : (b[i + 1] << 8) | b[i]));
+        Parse();
+        return;
     }
-    Parse(text);
+    const int length = static_cast<int>(bytes.size() - skip);
+    int n = ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, nullptr, 0);
+    if (n > 0) {
+        m_text.resize(static_cast<size_t>(n));
+        ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, &m_text[0], n);
+    }
+    Parse();
 }
 
-void CProfileText::Parse(const std::wstring& text)
+void CProfileText::Parse()
 {
+    const WCHAR* const text = m_text.data();
+    auto span = [text](const WCHAR* begin, const WCHAR* end) {
+        Span s;
+        s.at = static_cast<DWORD>(begin - text);
+        while (begin + s.length < end && begin[s.length] != L'\0')
+            ++s.length;
+        return s;
+    };
     m_sections.emplace_back();   // the lines before the first header
     bool lastNameEmpty = false;
-    bool anyEntry = false;
-    const WCHAR* p = text.data();
-    const WCHAR* const stop = p + text.size();
+    const WCHAR* p = text;
+    const WCHAR* const stop = text + m_text.size();
     while (p < stop) {
         const WCHAR* begin = p;
         while (p < stop && *p != L'\r' && *p != L'\n')
@@ -115,9 +106,9 @@ void CProfileText::Parse(const std::wstring& text)
                 const WCHAR* nameEnd = close - 1;
                 Trim(nameBegin, nameEnd);
                 Section section;
-                section.name = UpToNul(nameBegin, nameEnd);
-                m_sections.push_back(std::move(section));
-                anyEntry = false;
+                section.name = span(nameBegin, nameEnd);
+                section.firstEntry = m_entries.size();
+                m_sections.push_back(section);
                 continue;
             }
         }
@@ -130,20 +121,41 @@ void CProfileText::Parse(const std::wstring& text)
             const WCHAR* valueEnd = end;
             Trim(valueBegin, valueEnd);
             entry.hasValue = true;
-            entry.value = UpToNul(valueBegin, valueEnd);
+            entry.value = span(valueBegin, valueEnd);
             while (nameEnd > begin && IsProfileSpace(nameEnd[-1]))
                 --nameEnd;
         }
-        bool nameEmpty = nameEnd == begin;
-        if (nameEmpty && anyEntry && lastNameEmpty)
+        Section& current = m_sections.back();
+        if (nameEnd == begin && current.entries > 0 && lastNameEmpty)
             continue;
-        entry.name = UpToNul(begin, nameEnd);
-        lastNameEmpty = entry.name.empty();
-        anyEntry = true;
-        m_sections.back().entries.push_back(std::move(entry));
+        entry.name = span(begin, nameEnd);
+        lastNameEmpty = entry.name.length == 0;
+        m_entries.push_back(entry);
+        ++current.entries;
     }
-    for (size_t i = 0; i < m_sections.size(); ++i)
-        m_first.emplace(Folded(m_sections[i].name), i);   // keeps the first of equal names
+}
+
+const CProfileText::Section* CProfileText::Find(const WCHAR* name, size_t length) const
+{
+    for (const Section& s : m_sections) {
+        if (s.name.length != length)
+            continue;
+        const WCHAR* own = m_text.data() + s.name.at;
+        size_t i = 0;
+        while (i < length && Folded(own[i]) == Folded(name[i]))
+            ++i;
+        if (i == length)
+            return &s;
+    }
+    return nullptr;
+}
+
+DWORD CProfileText::CopyCut(WCHAR* to, Span span, DWORD room) const
+{
+    DWORD n = span.length < room - 1 ? span.length : room - 1;
+    std::copy(m_text.data() + span.at, m_text.data() + span.at + n, to);
+    to[n] = L'\0';
+    return n;
 }
 
 DWORD CProfileText::SectionNamesW(WCHAR* buffer, DWORD size) const
@@ -153,36 +165,36 @@ DWORD CProfileText::SectionNamesW(WCHAR* buffer, DWORD size) const
     WCHAR* p = buffer;
     DWORD room = size - 1;   // one character is kept for the list's final NUL
     for (const Section& s : m_sections) {
-        if (s.name.empty())
+        if (s.name.length == 0)
             continue;
-        if (s.name.size() + 1 >= room) {   // does not fit with the final NUL: cut, and stop
+        if (s.name.length + 1 >= room) {   // does not fit with the final NUL: cut, and stop
             if (room > 0)
                 p += CopyCut(p, s.name, room) + 1;
             *p = L'\0';
             return size - 2;
         }
         p += CopyCut(p, s.name, room) + 1;
-        room -= static_cast<DWORD>(s.name.size() + 1);
+        room -= s.name.length + 1;
     }
     *p = L'\0';
     return static_cast<DWORD>(p - buffer);
 }
 
-DWORD CProfileText::SectionW(const std::wstring& name, WCHAR* buffer, DWORD size) const
+DWORD CProfileText::SectionW(const Section* section, WCHAR* buffer, DWORD size) const
 {
-    auto found = m_first.find(Folded(UpToNul(name.data(), name.data() + name.size())));
-    if (found == m_first.end()) {
+    if (section == nullptr) {
         buffer[0] = buffer[1] = L'\0';
         return 0;
     }
     WCHAR* p = buffer;
     DWORD room = size;
-    for (const Entry& e : m_sections[found->second].entries) {
+    for (size_t i = 0; i < section->entries; ++i) {
+        const Entry& e = m_entries[section->firstEntry + i];
         if (room <= 2)
             break;
-        if (e.name.empty() && !e.hasValue)
+        if (e.name.length == 0 && !e.hasValue)
             continue;
-        if (!e.name.empty() && e.name[0] == L';')
+        if (e.name.length != 0 && m_text[e.name.at] == L';')
             continue;   // a comment
         DWORD n = CopyCut(p, e.name, room - 1);
         p += n + 1;
@@ -208,12 +220,12 @@ DWORD CProfileText::GetSectionNames(char* buffer, DWORD size) const
 {
     if (m_wide.size() < size)
         m_wide.resize(size);
-    DWORD wide = SectionNamesW(m_wide.data(), size);
+    DWORD wide = SectionNamesW(&m_wide[0], size);
     if (wide == 0) {
         buffer[0] = '\0';
         return 0;
     }
-    int n = ::WideCharToMultiByte(CP_ACP, 0, m_wide.data(), static_cast<int>(wide + 1), buffer,
+    int n = ::WideCharToMultiByte(CP_ACP, 0, &m_wide[0], static_cast<int>(wide + 1), buffer,
                                   static_cast<int>(size - 1), nullptr, nullptr);
     if (n == 0) {
         buffer[size - 1] = '\0';
@@ -225,24 +237,23 @@ DWORD CProfileText::GetSectionNames(char* buffer, DWORD size) const
 DWORD CProfileText::GetSection(const char* section, char* buffer, DWORD size) const
 {
     // The name is looked up as the reader does: converted from the ANSI code page.
-    int length = ::MultiByteToWideChar(CP_ACP, 0, section, -1, nullptr, 0);
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, section, -1, nullptr, 0);
     std::wstring name(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
     if (length > 0)
         ::MultiByteToWideChar(CP_ACP, 0, section, -1, &name[0], length);
-    name.resize(name.size() - 1);
 
     // The UTF-16 answer gets twice the room: one character may take two bytes.
     const DWORD wideSize = size * 2;
     if (m_wide.size() < wideSize)
         m_wide.resize(wideSize);
-    DWORD wide = SectionW(name, m_wide.data(), wideSize);
+    DWORD wide = SectionW(Find(name.c_str(), name.size() - 1), &m_wide[0], wideSize);
     if (wide == 0) {
         buffer[0] = buffer[1] = '\0';
         return 0;
     }
     if (wide == wideSize - 2)
         ++wide;   // cut off: convert the second final NUL too
-    int n = ::WideCharToMultiByte(CP_ACP, 0, m_wide.data(), static_cast<int>(wide + 1), buffer,
+    int n = ::WideCharToMultiByte(CP_ACP, 0, &m_wide[0], static_cast<int>(wide + 1), buffer,
                                   static_cast<int>(size), nullptr, nullptr);
     if (n == 0 || static_cast<DWORD>(n) == size) {
         buffer[size - 2] = buffer[size - 1] = '\0';

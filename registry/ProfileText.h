@@ -6,7 +6,6 @@
 
 #include <windows.h>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CProfileText {
@@ -20,24 +19,33 @@ public:
     DWORD GetSection(const char* section, char* buffer, DWORD size) const;
 
 private:
+    // Spans of m_text: (offset, length), each length up to the first NUL.
+    struct Span {
+        DWORD at = 0;
+        DWORD length = 0;
+    };
     struct Entry {
-        std::wstring name;    // up to the first '=' (or the whole line), spaces trimmed
+        Span name;   // up to the first '=' (or the whole line), spaces trimmed
+        Span value;  // after the '=', spaces trimmed
         bool hasValue = false;
-        std::wstring value;   // after the '=', spaces trimmed
     };
     struct Section {
-        std::wstring name;
-        std::vector<Entry> entries;
+        Span name;
+        size_t firstEntry = 0;   // index into m_entries
+        size_t entries = 0;
     };
 
-    void Parse(const std::wstring& text);
+    void Parse();
+    // The first section named `name` (ASCII letters in either case); null when none.
+    const Section* Find(const WCHAR* name, size_t length) const;
     DWORD SectionNamesW(WCHAR* buffer, DWORD size) const;
-    DWORD SectionW(const std::wstring& name, WCHAR* buffer, DWORD size) const;
+    DWORD SectionW(const Section* section, WCHAR* buffer, DWORD size) const;
+    // Copies at most `room` - 1 characters of the span and a NUL; the characters copied.
+    DWORD CopyCut(WCHAR* to, Span span, DWORD room) const;
 
+    std::wstring m_text;   // the whole file as UTF-16
     // In file order; the first holds the lines before any section header and has no name.
     std::vector<Section> m_sections;
-    // Each name folded to lower case -> its first section; the reader answers with the
-    // first section whose name matches regardless of case.
-    std::unordered_map<std::wstring, size_t> m_first;
-    mutable std::vector<WCHAR> m_wide;
+    std::vector<Entry> m_entries;
+    mutable std::wstring m_wide;   // the UTF-16 answer, before its conversion
 };

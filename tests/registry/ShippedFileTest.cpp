@@ -215,8 +215,6 @@ TEST(ExtractRegDataFile, AFailedWriteRaisesAndLeavesNoCutOffFile)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
 }
 
-std::string FileText(const std::string& path) { return ReadAll(path); }
-
 void WriteText(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -261,11 +259,11 @@ TEST(ExtractRegDataFile, ReplacesALinkAtThePathAndNeverItsTarget)
             ASSERT_TRUE(MakeUnixLink(Wide(path), Wide(target)));
 
         EXPECT_EQ(path, ExtractRegDataFile());
-        EXPECT_EQ(EmbeddedRegData(), FileText(path));
+        EXPECT_EQ(EmbeddedRegData(), ReadAll(path));
         if (row.kind == kSymbolicToNothing) {
             EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(target.c_str())) << "created through the link";
         } else {
-            EXPECT_EQ("precious", FileText(target));
+            EXPECT_EQ("precious", ReadAll(target));
             EXPECT_EQ(attributes, GetFileAttributesA(target.c_str()));
             EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
         }
@@ -323,11 +321,11 @@ TEST_F(RegistryStep, DeletesWhatTheToolListsWhateverHappensToTheWrittenFile)
         EXPECT_TRUE(RegistryDecoysIntact());
 
         const std::string path = TempPath("VnQRXReg.dat");
-        EXPECT_EQ(Hostile(), FileText(path)) << "the other program's file, as it left it";
+        EXPECT_EQ(Hostile(), ReadAll(path)) << "the other program's file, as it left it";
         EXPECT_EQ(path, ExtractRegDataFile());   // the next run
-        EXPECT_EQ(EmbeddedRegData(), FileText(path));
+        EXPECT_EQ(EmbeddedRegData(), ReadAll(path));
         if (row.hook == &RegistryStep::ReplaceWithLink) {
-            EXPECT_EQ(Hostile(), FileText(TempPath("VnQRXHostile.dat"))) << "the link's target";
+            EXPECT_EQ(Hostile(), ReadAll(TempPath("VnQRXHostile.dat"))) << "the link's target";
         }
 
         DeleteTree(HKEY_CURRENT_USER, "Software\\VnQRXVictim");
