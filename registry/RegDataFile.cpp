@@ -105,8 +105,9 @@ std::string ExtractRegDataFile()
         file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
         file.Close();
     } catch (CFileException& e) {
-        // Never leave a cut-off data file behind.
+        // Never leave a cut-off data file behind (after a failed close, the handle is gone).
         file.Discard();
+        DeleteIfSame(fresh, ours);
         e.m_strFileName = path;
         throw;
     }

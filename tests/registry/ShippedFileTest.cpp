@@ -178,6 +178,23 @@ TEST(ExtractRegDataFile, ReplacesAReadOnlyLeftover)
     DeleteFileA(path.c_str());
 }
 
+// Files named like the data file plus a suffix: copies written under a fresh name. (The
+// pattern "name.*" also matches "name" itself, which is not counted.)
+int FilesBeside(const std::string& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((path + ".*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    const std::string name = path.substr(path.rfind('\\') + 1);
+    int n = 0;
+    do
+        n += name != found.cFileName ? 1 : 0;
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return n;
+}
+
 TEST(ExtractRegDataFile, GivesNothingWhileAnotherProcessHoldsTheFile)
 {
     const std::string path = TempPath("VnQRXReg.dat");
@@ -185,6 +202,7 @@ TEST(ExtractRegDataFile, GivesNothingWhileAnotherProcessHoldsTheFile)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ("", ExtractRegDataFile());
+    EXPECT_EQ(0, FilesBeside(path)) << "the copy written for the held one";
     CloseHandle(held);
     DeleteFileA(path.c_str());
 }
@@ -213,6 +231,7 @@ TEST(ExtractRegDataFile, AFailedWriteRaisesAndLeavesNoCutOffFile)
     CFile::s_writeFile = &::WriteFile;
     EXPECT_TRUE(raised);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+    EXPECT_EQ(0, FilesBeside(path)) << "the cut-off copy";
 }
 
 void WriteText(const std::string& path, const std::string& text)
