@@ -41,6 +41,9 @@
 namespace {
 
 const char kAllEntries[] = "*.*";
+const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                         PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
@@ -126,6 +129,16 @@ size_t AnsiLength(const std::wstring& name)
     return n > 0 ? static_cast<size_t>(n) : name.size();
 }
 
+// The attribute bits of what `handle` holds, INVALID_FILE_ATTRIBUTES when they cannot be
+// read. (GetFileInformationByHandle would do, but costs Wine a volume query each time.)
+DWORD HeldAttributes(HANDLE handle)
+{
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
+        return INVALID_FILE_ATTRIBUTES;
+    return tag.FileAttributes;
+}
+
 // Deletes what `handle` holds when it is closed. FALSE, with the reason, when the system
 // refuses (a folder that is not empty, a file that is read-only).
 bool MarkForDeletion(HANDLE handle)
@@ -187,12 +200,12 @@ Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& 
                            FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
     if (h == nullptr)
         return Opened::Stays;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(h, &info)) {
+    const DWORD attributes = HeldAttributes(h);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         ::CloseHandle(h);
         return Opened::Stays;
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // The link itself (a junction, a directory link, a mount point): its entries
         // belong to another folder. Only the link goes.
         bool removed = MarkForDeletion(h);
@@ -200,7 +213,7 @@ Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& 
         return removed ? Opened::Unlinked : Opened::Stays;
     }
     const std::wstring resolved = ResolvedPath(h);
-    if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+    if ((entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         !SameText(resolved, parent.resolved + L"\\" + entry.name)) {
         // Listed as a link but opened as its target (Wine), no longer a folder, or
         // reached through a link swapped in after the listing.
@@ -217,26 +230,25 @@ Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& 
 // over: the file then keeps its folder in place.
 void DeleteListedFile(const OpenFolder& folder, const Listed& entry)
 {
-    HANDLE h = OpenBeneath(folder.handle, entry.name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    HANDLE h = OpenBeneath(folder.handle, entry.name, DELETE | FILE_WRITE_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE);
     if (h == nullptr)
         return;
-    BY_HANDLE_FILE_INFORMATION info;
-    bool ok = ::GetFileInformationByHandle(h, &info) != FALSE;
-    if (ok && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        // Not a link held as itself: it must be the listed entry, not a link's target.
-        ok = SameText(ResolvedPath(h), folder.resolved + L"\\" + entry.name);
-        if (ok && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
-            // The attributes of a file with several names are those of every name: a
-            // read-only one is left rather than changed for the other names too.
-            ok = info.nNumberOfLinks <= 1;
-            if (ok) {
-                FILE_BASIC_INFO basic = {};   // zero times: left as they are
-                basic.FileAttributes = info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-                if (basic.FileAttributes == 0)
-                    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-                ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
-            }
+    // It must be the listed entry itself: a link held as itself resolves to its own
+    // path, a link followed (Wine) to its target's.
+    bool ok = SameText(ResolvedPath(h), folder.resolved + L"\\" + entry.name);
+    if (ok && (entry.attributes & FILE_ATTRIBUTE_READONLY)) {
+        // The attributes of a file with several names are those of every name: a
+        // read-only one is left rather than changed for the other names too.
+        FILE_STANDARD_INFO standard;
+        ok = ::GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof standard) &&
+             standard.NumberOfLinks <= 1;
+        if (ok) {
+            FILE_BASIC_INFO basic = {};   // zero times: left as they are
+            basic.FileAttributes = entry.attributes & kSettableAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            if (basic.FileAttributes == 0)
+                basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
         }
     }
     if (ok)
@@ -396,17 +408,17 @@ BOOL RemoveFolderTree(const char* path)
         ::SetLastError(error);
         return FALSE;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(top.handle, &info))
+    const DWORD attributes = HeldAttributes(top.handle);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return Stop(held, ::GetLastError());
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         // The folder is itself a link: only the link goes.
         if (!MarkForDeletion(top.handle))
             return Stop(held, ::GetLastError());
         ::CloseHandle(top.handle);
         return TRUE;
     }
-    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         ::CloseHandle(top.handle);
         return TRUE;   // a file of that name: there is no such folder
     }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
+#include <knownfolders.h>
 
 namespace {
 
@@ -163,4 +165,264 @@ bool IsRemovableFolder(const std::string& folder, const std::vector<std::string>
         }
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Registered folders judged by identity.
+//
+// Under Wine 8 (measured): GetFinalPathNameByHandleW resolves links inside a drive
+// (C:\users\All Users\Microsoft gives \\?\C:\ProgramData\Microsoft), but not a drive
+// letter that stands for a folder (a dosdevices link S: -> C:\users\Public gives
+// \\?\S:\Documents; once such a drive exists, C:\users\Public\Documents gives that too).
+// Such a drive is a volume of its own to every call that asks (QueryDosDevice, volume
+// name, serial); only the identity of its folders (volume serial and file index) shows
+// that S:\ and C:\users\Public are one folder. On Windows a substituted drive answers
+// QueryDosDevice with \??\..., a mapped one is DRIVE_REMOTE.
+
+namespace {
+
+struct Identity {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    bool valid = false;
+    bool operator==(const Identity& o) const { return valid && o.valid && volume == o.volume && index == o.index; }
+};
+
+struct HeldFolder {
+    std::wstring spelled;    // C:\x\y, no trailing separator
+    std::wstring resolved;   // the same as the system resolves it
+    Identity id;
+};
+
+std::wstring ToWide(const std::string& ansi, bool exact)
+{
+    int n = ::MultiByteToWideChar(CP_ACP, exact ? MB_ERR_INVALID_CHARS : 0, ansi.data(),
+                                  static_cast<int>(ansi.size()), nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, exact ? MB_ERR_INVALID_CHARS : 0, ansi.data(), static_cast<int>(ansi.size()), &w[0],
+                          n);
+    return w;
+}
+
+std::wstring FullPathW(const std::wstring& path)
+{
+    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return std::wstring();
+    std::wstring full(size, L'\0');
+    DWORD got = ::GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (got == 0 || got >= size)
+        return std::wstring();
+    full.resize(got);
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}
+
+bool SameW(const std::wstring& a, const std::wstring& b)
+{
+    return a.size() == b.size() &&
+           ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                  TRUE) == CSTR_EQUAL;
+}
+
+// `inner` is `outer` or lies below it.
+bool WithinW(const std::wstring& inner, const std::wstring& outer)
+{
+    if (outer.empty() || inner.size() < outer.size())
+        return false;
+    if (!SameW(inner.substr(0, outer.size()), outer))
+        return false;
+    return inner.size() == outer.size() || outer.back() == L'\\' || inner[outer.size()] == L'\\';
+}
+
+// Opens `path` as it stands (a link itself, not its target, where the system can).
+// `exists` tells a missing folder from one that cannot be opened.
+bool Inspect(const std::wstring& path, HeldFolder& f, DWORD& attributes, bool& exists)
+{
+    f.spelled = path;
+    HANDLE h = ::CreateFileW((L"\\\\?\\" + path).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD e = ::GetLastError();
+        exists = !(e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME ||
+                   e == ERROR_BAD_NETPATH || e == ERROR_BAD_NET_NAME);
+        return false;
+    }
+    exists = true;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileInformationByHandle(h, &info)) {
+        attributes = info.dwFileAttributes;
+        f.id.volume = info.dwVolumeSerialNumber;
+        f.id.index = (ULONGLONG(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        f.id.valid = true;
+    }
+    wchar_t buffer[32768];
+    DWORD n = ::GetFinalPathNameByHandleW(h, buffer, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    ::CloseHandle(h);
+    if (n == 0 || n >= 32768 || !f.id.valid)
+        return false;
+    std::wstring r(buffer, n);
+    if (r.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        r = L"\\\\" + r.substr(8);
+    else if (r.compare(0, 4, L"\\\\?\\") == 0)
+        r = r.substr(4);
+    while (r.size() > 3 && r.back() == L'\\')
+        r.pop_back();
+    f.resolved = r;
+    return true;
+}
+
+void AddProtected(std::vector<HeldFolder>& out, const std::wstring& path)
+{
+    if (path.empty())
+        return;
+    wchar_t expanded[32768];
+    DWORD n = ::ExpandEnvironmentStringsW(path.c_str(), expanded, 32768);
+    const std::wstring full = FullPathW(n > 0 && n <= 32768 ? std::wstring(expanded) : path);
+    if (full.empty())
+        return;
+    HeldFolder f;
+    DWORD attributes = 0;
+    bool exists = false;
+    if (!Inspect(full, f, attributes, exists)) {
+        f.resolved = full;   // compared by its spelling only
+        f.id = Identity();
+    }
+    out.push_back(f);
+}
+
+std::wstring RegText(HKEY key, const wchar_t* sub, const wchar_t* name)
+{
+    wchar_t data[32768];
+    DWORD size = sizeof data - sizeof(wchar_t);
+    DWORD type = 0;
+    if (::RegGetValueW(key, sub, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type, data, &size) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    data[size / sizeof(wchar_t)] = L'\0';
+    return data;
+}
+
+// The folders a registered folder may not be, hold, or lie in (the Windows folder):
+// every profile of the system's profile list with the profiles folder, Default and
+// Public; every known folder the system enumerates; the classic special folders.
+std::vector<HeldFolder> ProtectedFolders()
+{
+    std::vector<HeldFolder> out;
+    const wchar_t kProfiles[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public", L"AllUsersProfile"})
+        AddProtected(out, RegText(HKEY_LOCAL_MACHINE, kProfiles, name));
+    HKEY list;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfiles, 0, KEY_READ, &list) == ERROR_SUCCESS) {
+        wchar_t sid[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD len = 256;
+            if (::RegEnumKeyExW(list, i, sid, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            AddProtected(out, RegText(list, sid, L"ProfileImagePath"));
+        }
+        ::RegCloseKey(list);
+    }
+    HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IKnownFolderManager* manager = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
+                                     reinterpret_cast<void**>(&manager)))) {
+        KNOWNFOLDERID* ids = nullptr;
+        UINT count = 0;
+        if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+            for (UINT i = 0; i < count; ++i) {
+                PWSTR path = nullptr;
+                if (SUCCEEDED(::SHGetKnownFolderPath(ids[i], KF_FLAG_DONT_VERIFY, nullptr, &path)) && path != nullptr)
+                    AddProtected(out, path);
+                ::CoTaskMemFree(path);
+            }
+            ::CoTaskMemFree(ids);
+        }
+        manager->Release();
+    }
+    if (SUCCEEDED(init))
+        ::CoUninitialize();
+    for (const std::string& known : WellKnownFolders())
+        AddProtected(out, ToWide(known, false));
+    return out;
+}
+
+std::wstring WindowsFolder()
+{
+    wchar_t path[MAX_PATH + 1];
+    UINT n = ::GetSystemWindowsDirectoryW(path, MAX_PATH + 1);
+    return n > 0 && n <= MAX_PATH ? FullPathW(path) : std::wstring();
+}
+
+}  // namespace
+
+FolderVerdict JudgeRegisteredFolder(const std::string& folder)
+{
+    const std::wstring loose = FullPathW(ToWide(folder, false));
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    HeldFolder candidate;
+    bool exists = false;
+    if (loose.empty())
+        return FolderVerdict::Missing;
+    const bool opened = Inspect(loose, candidate, attributes, exists);
+    if (!exists || (opened && !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
+        return FolderVerdict::Missing;   // no folder there: nothing to remove, nothing to report
+    if (!opened || !IsRemovableFolder(folder, WellKnownFolders()))
+        return FolderVerdict::Refused;
+    // The path exactly as spelled: no best fit, no link at any level, no share.
+    const std::wstring spelled = FullPathW(ToWide(folder, true));
+    if (spelled.empty() || !SameW(spelled, loose) || spelled.compare(0, 2, L"\\\\") == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return FolderVerdict::Refused;
+    if (!SameW(candidate.resolved, spelled)) {
+        wchar_t longer[32768];
+        DWORD n = ::GetLongPathNameW(spelled.c_str(), longer, 32768);
+        if (n == 0 || n >= 32768 || !SameW(candidate.resolved, FullPathW(longer)))
+            return FolderVerdict::Refused;
+    }
+    // The drive: a volume of its own, not a substituted or network drive.
+    const std::wstring drive = spelled.substr(0, 2);
+    wchar_t target[1024] = {};
+    const UINT type = ::GetDriveTypeW((drive + L"\\").c_str());
+    if (::QueryDosDeviceW(drive.c_str(), target, 1024) == 0 || std::wstring(target).compare(0, 8, L"\\Device\\") != 0 ||
+        std::wstring(target).compare(0, 11, L"\\Device\\Mup") == 0 ||
+        std::wstring(target).find(L"Redirector") != std::wstring::npos || (type != DRIVE_FIXED && type != DRIVE_REMOVABLE))
+        return FolderVerdict::Refused;
+    if (candidate.resolved.size() <= 3)
+        return FolderVerdict::Refused;   // a volume's root
+
+    std::vector<HeldFolder> guarded = ProtectedFolders();
+    HeldFolder windows;
+    bool windowsExists = false;
+    const std::wstring windowsPath = WindowsFolder();
+    DWORD ignored = 0;
+    if (!Inspect(windowsPath, windows, ignored, windowsExists))
+        windows.resolved = windowsPath;
+    if (WithinW(candidate.resolved, windows.resolved) || WithinW(spelled, windowsPath))
+        return FolderVerdict::Refused;
+    for (const HeldFolder& g : guarded) {
+        if (WithinW(g.resolved, candidate.resolved) || WithinW(g.spelled, spelled) || g.id == candidate.id)
+            return FolderVerdict::Refused;   // is, or holds, a protected folder
+    }
+    // Every folder on the way down, by identity: one that is a protected folder or the
+    // Windows folder under another name is an alias of it (a drive that stands for a
+    // folder, under Wine seen only this way).
+    for (size_t at = 2; at != std::wstring::npos; at = spelled.find(L'\\', at + 1)) {
+        const std::wstring prefix = at == 2 ? spelled.substr(0, 3) : spelled.substr(0, at);
+        HeldFolder step;
+        DWORD a = 0;
+        bool e = false;
+        if (!Inspect(prefix, step, a, e))
+            return FolderVerdict::Refused;
+        if (step.id == windows.id && !SameW(prefix, windowsPath))
+            return FolderVerdict::Refused;
+        for (const HeldFolder& g : guarded)
+            if (step.id == g.id && !SameW(prefix, g.spelled) && !SameW(prefix, g.resolved))
+                return FolderVerdict::Refused;
+    }
+    return FolderVerdict::Removable;
 }

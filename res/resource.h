@@ -40,6 +40,7 @@
 #define IDS_FORCED_MODE                 118
 #define IDS_FOLDERS_LEFT                119
 #define IDS_STATUS_FOLDERS_LEFT         120
+#define IDS_FOLDERS_REFUSED             121
 
 // Texts of the small application framework (platform/), kept apart from the tool's own
 #define AFX_IDP_FILE_WRITE_ERROR        0xF100

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the build in the build's own Wine prefix:
-#   wine-run.sh --wine-dir DIR program.exe [args...]
+#   wine-run.sh --wine-dir DIR [--stop-after] program.exe [args...]
+# --stop-after stops the prefix's Wine server when the program has ended (for a prefix
+# that no other script stops).
 # The program and the tool's executable are copied into the prefix (C:\vnqrx\bin),
 # since the prefix has no drive that reaches the build tree.
 set -euo pipefail
 [ "$1" = "--wine-dir" ] || { echo "usage: wine-run.sh --wine-dir DIR program.exe [args]" >&2; exit 2; }
 export VNQRX_WINE_DIR="$2"; shift 2
+stop_after=0
+if [ "${1:-}" = "--stop-after" ]; then stop_after=1; shift; fi
 program="$1"; shift
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
@@ -15,4 +19,10 @@ cp -f "$program" "$bin/"
 tool="$(dirname "$program")/CleanupVnQRX.exe"
 [ -f "$tool" ] && cp -f "$tool" "$bin/"
 cd "$bin"
-exec "$VNQRX_WINE" "C:\\vnqrx\\bin\\$(basename "$program")" "$@"
+if [ $stop_after = 0 ]; then
+    exec "$VNQRX_WINE" "C:\\vnqrx\\bin\\$(basename "$program")" "$@"
+fi
+rc=0
+"$VNQRX_WINE" "C:\\vnqrx\\bin\\$(basename "$program")" "$@" || rc=$?
+vnqrx_prefix_stop
+exit $rc

@@ -20,6 +20,20 @@ const char kForcedFolder[] = "C:\\Program Files\\Velnor for QRX\\";
 
 bool KeyIsDown(int vk) { return ::GetKeyState(vk) < 0; }
 
+// Whether `ansi`, the ANSI path of a special folder, is its exact path: converted without
+// a best fit and without a character the code page lacks.
+bool HasExactAnsiForm(int csidl, const char* ansi)
+{
+    wchar_t wide[MAX_PATH + 1] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, wide, csidl, FALSE))
+        return false;
+    char exact[MAX_PATH * 2 + 2] = {};
+    BOOL usedDefault = FALSE;
+    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, exact, sizeof exact, nullptr,
+                                  &usedDefault);
+    return n > 0 && !usedDefault && std::string(exact) == ansi;
+}
+
 }  // namespace
 
 BOOL CCleanupDlg::DeleteFolderIfExists(std::string path) { return ::DeleteFolderIfExists(std::move(path)); }
@@ -71,18 +85,24 @@ void CCleanupDlg::OnUninstall()
     }
     StepProgress(10, 10);
 
-    // Folders that a step had to leave in place, reported at the end instead of success.
-    std::vector<std::string> leftInPlace;
+    // Folders that a step had to leave in place, and registered folders that were not
+    // removed because they may hold what is not the suite's; reported at the end
+    // instead of success.
+    std::vector<std::string> leftInPlace, refused;
 
     // Step 1: the installation folder. A registered folder is only a value in the
-    // registry: it is removed only when it is plainly a folder of its own, never a
-    // drive, a share or one of the system's folders or their ancestors.
+    // registry: it is removed only when it is plainly a folder of its own, reached as
+    // spelled, never a drive, a share, a link or one of the system's folders or what
+    // holds them.
     std::string installDir =
         forced ? std::string(kForcedFolder) : RegReadString(HKEY_LOCAL_MACHINE, kProductKey, "InstallDir", "");
     m_status.SetWindowText(AfxLoadString(IDS_STATUS_FILES));
     ::SetTimer(m_hWnd, TIMER_FILES, 200, nullptr);
     if (!installDir.empty()) {
-        if (!IsRemovableFolder(installDir, WellKnownFolders()) || !DeleteFolderIfExists(AddBackslash(installDir)))
+        const FolderVerdict verdict = JudgeRegisteredFolder(installDir);
+        if (verdict == FolderVerdict::Refused)
+            refused.push_back(installDir);
+        else if (verdict == FolderVerdict::Removable && !DeleteFolderIfExists(AddBackslash(installDir)))
             leftInPlace.push_back(installDir);
     }
     ::KillTimer(m_hWnd, TIMER_FILES);
@@ -96,7 +116,9 @@ void CCleanupDlg::OnUninstall()
     ::SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE);
     if (programs[0] != '\0') {
         std::string startMenu = AddBackslash(programs) + AddBackslash(product);
-        if (!DeleteFolderIfExists(startMenu))
+        // A programs folder whose path the code page cannot hold comes back in a best-fit
+        // form that names another folder (U+00A5 becomes a backslash): left in place.
+        if (!HasExactAnsiForm(CSIDL_PROGRAMS, programs) || !DeleteFolderIfExists(startMenu))
             leftInPlace.push_back(startMenu);
     }
     StepProgress(10, 60);
@@ -120,7 +142,7 @@ void CCleanupDlg::OnUninstall()
         return;
     }
 
-    if (leftInPlace.empty()) {
+    if (leftInPlace.empty() && refused.empty()) {
         m_status.SetWindowText(AfxLoadString(IDS_STATUS_DONE));
         ::KillTimer(m_hWnd, TIMER_REGISTRY);
         StepProgress(100, 100);
@@ -130,8 +152,13 @@ void CCleanupDlg::OnUninstall()
     m_status.SetWindowText(AfxLoadString(IDS_STATUS_FOLDERS_LEFT));
     ::KillTimer(m_hWnd, TIMER_REGISTRY);
     StepProgress(100, 100);
-    std::string text = AfxLoadString(IDS_FOLDERS_LEFT);
-    for (const std::string& folder : leftInPlace)
-        text += "\n" + folder;
+    std::string text;
+    for (const auto& group : {std::make_pair(IDS_FOLDERS_LEFT, &leftInPlace), std::make_pair(IDS_FOLDERS_REFUSED, &refused)}) {
+        if (group.second->empty())
+            continue;
+        text += (text.empty() ? "" : "\n\n") + AfxLoadString(group.first);
+        for (const std::string& folder : *group.second)
+            text += "\n" + folder;
+    }
     MessageBox(text, m_strTitle, MB_OK | MB_ICONEXCLAMATION);
 }

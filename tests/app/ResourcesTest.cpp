@@ -36,6 +36,7 @@ const struct {
     {118, "強制モードでのアンインストールを行います。"},
     {119, "次のフォルダーを削除できませんでした。Velnor for QRXを終了してから、フォルダーを手動で削除してください。"},
     {120, "アンインストールは完了しましたが、削除できなかったフォルダーがあります。"},
+    {121, "次のフォルダーは、Velnor for QRX以外のファイルを含むおそれがあるため削除しませんでした。"},
 };
 
 TEST(StringTable, HoldsEveryTextByteForByteInCodePage932)
@@ -49,12 +50,12 @@ TEST(StringTable, HoldsEveryTextByteForByteInCodePage932)
     const std::string ready = AfxLoadString(117);
     EXPECT_EQ(1, std::count(ready.begin(), ready.end(), '\n'));
     EXPECT_EQ("", AfxLoadString(100));
-    EXPECT_EQ("", AfxLoadString(121));
+    EXPECT_EQ("", AfxLoadString(122));
 }
 
 TEST(StringTable, EveryEntryIsJapanese)
 {
-    for (UINT id = 101; id <= 120; ++id) {
+    for (UINT id = 101; id <= 121; ++id) {
         HRSRC block = FindResourceExA(nullptr, MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(id / 16 + 1),
                                       MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
         EXPECT_NE(nullptr, block) << id;

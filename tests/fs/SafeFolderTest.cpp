@@ -1,11 +1,14 @@
 // Which registered folders the uninstall may remove at all.
 #include "fs/SafeFolder.h"
 #include "support/TestSupport.h"
+#include "support/UnixLink.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
+#include <knownfolders.h>
 
 namespace {
 
@@ -80,6 +83,143 @@ TEST(RemovableFolder, NeverTheUsersOwnFolders)
     char temp[MAX_PATH + 1];
     GetTempPathA(sizeof temp, temp);
     EXPECT_FALSE(IsRemovableFolder(temp, known));
+}
+
+// Registered folders judged by what they are. The system's own lists give the folders
+// that must never go: every known folder, every profile, the Windows folder.
+std::vector<std::wstring> SystemFoldersW()
+{
+    std::vector<std::wstring> out;
+    IKnownFolderManager* manager = nullptr;
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(::CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
+                                     reinterpret_cast<void**>(&manager)))) {
+        KNOWNFOLDERID* ids = nullptr;
+        UINT count = 0;
+        if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+            for (UINT i = 0; i < count; ++i) {
+                PWSTR path = nullptr;
+                if (SUCCEEDED(::SHGetKnownFolderPath(ids[i], 0, nullptr, &path)) && path != nullptr)
+                    out.push_back(path);
+                ::CoTaskMemFree(path);
+            }
+            ::CoTaskMemFree(ids);
+        }
+        manager->Release();
+    }
+    ::CoUninitialize();
+    wchar_t buffer[MAX_PATH + 1];
+    const wchar_t kProfiles[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public"}) {
+        DWORD size = sizeof buffer;
+        if (::RegGetValueW(HKEY_LOCAL_MACHINE, kProfiles, name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, buffer,
+                           &size) == ERROR_SUCCESS)
+            out.push_back(buffer);
+    }
+    ::GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+    out.push_back(buffer);
+    out.push_back(std::wstring(buffer) + L"\\Fonts");
+    out.push_back(std::wstring(buffer) + L"\\Installer");
+    return out;
+}
+
+std::string Ansi(const std::wstring& w)
+{
+    int n = ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    s.resize(static_cast<size_t>(n > 0 ? n - 1 : 0));
+    return s;
+}
+
+TEST(RegisteredFolder, NeverASystemOrProfileFolderNorWhatHoldsOne)
+{
+    const std::vector<std::wstring> folders = SystemFoldersW();
+    ASSERT_GT(folders.size(), 20u);
+    size_t judged = 0;
+    for (const std::wstring& w : folders) {
+        const std::string path = Ansi(w);
+        if (GetFileAttributesW(w.c_str()) == INVALID_FILE_ATTRIBUTES)
+            continue;   // a known folder this system has no folder for
+        SCOPED_TRACE(Utf8(path));
+        ++judged;
+        EXPECT_EQ(FolderVerdict::Refused, JudgeRegisteredFolder(path));
+        EXPECT_EQ(FolderVerdict::Refused, JudgeRegisteredFolder(path + "\\"));
+        // What holds one: its parent, unless that is a drive's top folder (refused too).
+        const std::string parent = path.substr(0, path.rfind('\\'));
+        EXPECT_EQ(FolderVerdict::Refused, JudgeRegisteredFolder(parent + "\\"));
+    }
+    EXPECT_GT(judged, 20u);
+    // Anything inside the Windows folder.
+    wchar_t windows[MAX_PATH + 1];
+    ::GetWindowsDirectoryW(windows, MAX_PATH + 1);
+    const std::string inside = Ansi(windows) + "\\vnqrx-judge";
+    ::CreateDirectoryA(inside.c_str(), nullptr);
+    EXPECT_EQ(FolderVerdict::Refused, JudgeRegisteredFolder(inside + "\\"));
+    ::RemoveDirectoryA(inside.c_str());
+}
+
+TEST(RegisteredFolder, AFolderOfItsOwnReachedAsSpelledIsRemovableAMissingOneIsMissing)
+{
+    const std::string own = "C:\\vnqrx\\scratch\\judge\\Velnor for QRX";
+    ::CreateDirectoryA("C:\\vnqrx\\scratch", nullptr);
+    ::CreateDirectoryA("C:\\vnqrx\\scratch\\judge", nullptr);
+    ::CreateDirectoryA(own.c_str(), nullptr);
+    for (const std::string& p : {own, own + "\\", std::string("c:\\VNQRX\\scratch\\judge\\velnor for qrx\\")})
+        EXPECT_EQ(FolderVerdict::Removable, JudgeRegisteredFolder(p)) << p;
+    // Missing: nothing to remove and nothing to report, whatever the spelling.
+    for (const char* p : {"C:\\vnqrx\\scratch\\judge\\missing\\", "C:\\vnqrx\\scratch\\judge\\missing\\..\\..\\x\\",
+                          "\\\\localhost\\C$\\vnqrx\\scratch\\judge\\missing\\"})
+        EXPECT_EQ(FolderVerdict::Missing, JudgeRegisteredFolder(p)) << p;
+    ::RemoveDirectoryA(own.c_str());
+}
+
+TEST(RegisteredFolder, NeverAFolderReachedThroughALinkADriveAliasOrAShare)
+{
+    if (!CanMakeUnixLinks())
+        GTEST_SKIP() << "links come from the Unix side of Wine";
+    const std::wstring base = L"C:\\vnqrx\\scratch\\judge-links";
+    ::CreateDirectoryW(L"C:\\vnqrx\\scratch", nullptr);
+    ::CreateDirectoryW(base.c_str(), nullptr);
+    ::CreateDirectoryW((base + L"\\real").c_str(), nullptr);
+    ::CreateDirectoryW((base + L"\\real\\Velnor for QRX").c_str(), nullptr);
+    ASSERT_TRUE(MakeUnixLink(base + L"\\link", base + L"\\real"));
+    ASSERT_TRUE(MakeUnixLink(base + L"\\Velnor link", base + L"\\real\\Velnor for QRX"));
+    // Like "All Users", a link to ProgramData on every Windows since Vista.
+    wchar_t programData[MAX_PATH + 1];
+    ::ExpandEnvironmentStringsW(L"%ProgramData%", programData, MAX_PATH + 1);
+    ASSERT_TRUE(MakeUnixLink(base + L"\\All Users", programData));
+    ::CreateDirectoryW((std::wstring(programData) + L"\\Other Program").c_str(), nullptr);
+    ASSERT_TRUE(MakeUnixDrive(L'S', base + L"\\real"));
+    wchar_t publicFolder[MAX_PATH + 1];
+    ::ExpandEnvironmentStringsW(L"%PUBLIC%", publicFolder, MAX_PATH + 1);
+    ASSERT_TRUE(MakeUnixDrive(L'P', publicFolder));
+    ::CreateDirectoryW((std::wstring(publicFolder) + L"\\Velnor for QRX").c_str(), nullptr);
+
+    EXPECT_EQ(FolderVerdict::Removable, JudgeRegisteredFolder(Ansi(base + L"\\real\\Velnor for QRX\\")));
+    const struct {
+        std::wstring path;
+        const char* why;
+    } rows[] = {
+        {base + L"\\link\\Velnor for QRX\\", "a link above it"},
+        {base + L"\\Velnor link\\", "itself a link"},
+        {base + L"\\All Users\\Other Program\\", "a link to ProgramData above it"},
+        {L"P:\\Velnor for QRX\\", "a drive that stands for the Public profile"},
+        {L"P:\\Documents\\", "a drive that stands for the Public profile"},
+        {L"\\\\localhost\\C$\\vnqrx\\scratch\\judge-links\\real\\Velnor for QRX\\", "an administrative share"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.why);
+        const FolderVerdict v = JudgeRegisteredFolder(Ansi(r.path));
+        // A share Wine cannot reach counts as missing; refused wherever it is reached.
+        EXPECT_NE(FolderVerdict::Removable, v);
+        if (r.path.compare(0, 2, L"\\\\") != 0) {
+            EXPECT_EQ(FolderVerdict::Refused, v);
+        }
+    }
+    RemoveMadeUnixLinks();
+    ::RemoveDirectoryW((std::wstring(publicFolder) + L"\\Velnor for QRX").c_str());
+    ::RemoveDirectoryW((std::wstring(programData) + L"\\Other Program").c_str());
 }
 
 }  // namespace

@@ -24,7 +24,10 @@ std::string UnixName(const std::wstring& path)
     size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos)
         return std::string();
-    char* folder = fn(path.substr(0, slash).c_str());
+    std::wstring parent = path.substr(0, slash);
+    if (parent.size() == 2 && parent[1] == L':')
+        parent += L'\\';   // "C:" alone is the drive's current folder
+    char* folder = fn(parent.c_str());
     if (folder == nullptr)
         return std::string();
     std::string unix = folder;
@@ -34,7 +37,7 @@ std::string UnixName(const std::wstring& path)
                                   nullptr);
     std::string name(static_cast<size_t>(n), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, last.c_str(), static_cast<int>(last.size()), &name[0], n, nullptr, nullptr);
-    return unix + "/" + name;
+    return (!unix.empty() && unix.back() == '/' ? unix : unix + "/") + name;
 }
 
 // Linux system calls straight from the program: Wine runs Windows code as an ordinary
@@ -70,6 +73,21 @@ bool MakeUnixLink(const std::wstring& link, const std::wstring& target)
     if (LinuxCall2(83, 88, t.c_str(), l.c_str()) != 0)   // symlink(target, link)
         return false;
     MadeLinks().push_back(l);
+    return true;
+}
+
+bool MakeUnixDrive(wchar_t letter, const std::wstring& target)
+{
+    // The drives are links in the prefix's dosdevices folder, which holds "c:".
+    std::string c = UnixName(L"C:\\windows\\x");
+    const std::string t = UnixName(target);
+    size_t at = c.rfind("/c:/");
+    if (at == std::string::npos || t.empty())
+        return false;
+    const std::string link = c.substr(0, at + 1) + static_cast<char>(::towlower(letter)) + ":";
+    if (LinuxCall2(83, 88, t.c_str(), link.c_str()) != 0)
+        return false;
+    MadeLinks().push_back(link);
     return true;
 }
 

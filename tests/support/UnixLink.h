@@ -12,6 +12,8 @@ bool CanMakeUnixLinks();
 // Makes `link` (a Windows path whose folder exists) a symbolic link to `target` (a
 // Windows path; it need not exist). False when the system refused.
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+// Makes drive `letter` stand for the folder `target`, as a drive letter of Wine's own.
+bool MakeUnixDrive(wchar_t letter, const std::wstring& target);
 // Renames `from` to `to` (Windows paths) as a Unix program would: a link is renamed
 // itself, not its target, and no Windows sharing rule applies.
 bool UnixRename(const std::wstring& from, const std::wstring& to);
