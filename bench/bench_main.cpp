@@ -1,15 +1,21 @@
 // vnqrx_bench: timings of the tool's work in the Wine prefix (run by bench/bench.sh).
 //   vnqrx_bench tree FILES FOLDERS RUNS   our folder removal against "cmd /c rd /s /q"
-//   vnqrx_bench registry RUNS             the removal pass over the shipped data file
+//   vnqrx_bench registry RUNS             the removal pass against regedit /s, same deletions
+//   vnqrx_bench pass                      one pass over what is staged (for the relay trace)
+//   vnqrx_bench regfiles                  write regedit's deletion and empty files only
+//   vnqrx_bench stage                     stage the footprint and the decoys only
+//   vnqrx_bench probe                     exit 0 (does this build run here?)
 //   vnqrx_bench startup RUNS              process start to the dialog being visible
 //   vnqrx_bench wholerun RUNS             click to the completion box, staged installation
 #include "e2e/Driver.h"
 #include "e2e/Staging.h"
 #include "fs/FolderRemoval.h"
+#include "registry/ProfileText.h"
 #include "registry/RegDataFile.h"
 #include "registry/RegRemoval.h"
 #include "res/resource.h"
 #include "support/RegFile.h"
+#include "support/RegScratch.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -148,40 +154,149 @@ int Tree(int files, int folders, int runs)
     return 0;
 }
 
+std::wstring Wide(const std::string& ansi)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
+    w.resize(w.size() - 1);
+    return w;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Does a staged decoy keep this listed key (the key itself or one below it)?
+bool KeptByDecoy(const RegFileSection& s)
+{
+    const struct {
+        HKEY root;
+        const char* path;
+    } decoys[] = {{HKEY_LOCAL_MACHINE, kFoldersKey}, {HKEY_LOCAL_MACHINE, kDecoyProductKey},
+                  {HKEY_CLASSES_ROOT, kDecoyClassKey}};
+    for (const auto& d : decoys) {
+        const std::string key = Lower(s.subKey), decoy = Lower(d.path);
+        if (d.root == s.root && (decoy == key || decoy.compare(0, key.size() + 1, key + "\\") == 0))
+            return true;
+    }
+    return false;
+}
+
+// The deletions of the pass over the staged footprint, for regedit: last section first,
+// "[-key]" for a key the pass deletes, "name"=- for each listed value of a key a decoy
+// keeps. UTF-16 with its signature, so that double-byte names need no care.
+void WriteRegeditFiles(const std::vector<RegFileSection>& sections, const char* deletions, const char* empty)
+{
+    std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+    for (auto it = sections.rbegin(); it != sections.rend(); ++it) {
+        if (!KeptByDecoy(*it)) {
+            text += L"[-" + Wide(it->path) + L"]\r\n\r\n";
+            continue;
+        }
+        text += L"[" + Wide(it->path) + L"]\r\n";
+        for (const RegFileValue& v : it->values) {
+            std::wstring name;
+            for (wchar_t c : Wide(v.name)) {
+                if (c == L'\\' || c == L'"')
+                    name += L'\\';
+                name += c;
+            }
+            text += (v.name.empty() ? std::wstring(L"@") : L"\"" + name + L"\"") + L"=-\r\n";
+        }
+        text += L"\r\n";
+    }
+    const std::wstring header = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+    for (const auto& [path, body] : {std::make_pair(deletions, text), std::make_pair(empty, header)}) {
+        HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD w;
+        WriteFile(h, body.data(), static_cast<DWORD>(body.size() * sizeof(wchar_t)), &w, nullptr);
+        CloseHandle(h);
+    }
+}
+
+// Wine's regedit of this process's own bitness: it sees the registry view the pass sees.
+std::string Regedit()
+{
+#ifdef _WIN64
+    return "C:\\windows\\regedit.exe";
+#else
+    return "C:\\windows\\syswow64\\regedit.exe";
+#endif
+}
+
+// The registry pass against regedit importing the same deletions, side by side, each on a
+// freshly staged footprint (with the decoys) and each with its fixed cost: the pass with
+// nothing left to delete, regedit importing an empty file. Both must leave the registry
+// in the same state.
 int Registry(int runs)
 {
     std::vector<RegFileSection> sections;
     std::string error;
     ParseRegFile(EmbeddedRegData(), sections, error);
-    std::vector<double> times;
+    CreateDirectoryA("C:\\vnqrx\\bench", nullptr);
+    const char deletions[] = "C:\\vnqrx\\bench\\delete.reg";
+    const char empty[] = "C:\\vnqrx\\bench\\empty.reg";
+    WriteRegeditFiles(sections, deletions, empty);
+    const std::string importDeletions = Regedit() + " /s " + deletions;
+    const std::string importEmpty = Regedit() + " /s " + empty;
+
+    ExtractRegDataFile();
+    const CProfileText data(LoadRegData());
+    std::vector<double> ours, oursFixed, theirs, theirsFixed, theirsNothing;
     size_t calls = 0;
-    const std::string path = ExtractRegDataFile();
+    RunCmd(importEmpty.c_str());   // warm: regedit's first start loads more
     for (int r = 0; r < runs; ++r) {
-        if (!StageSections(sections, error)) {
+        if (!StageSections(sections, error) || !StageRegistryDecoys()) {
             std::printf("%s\n", error.c_str());
             return 1;
         }
         double t0 = Now();
-        calls = RunRegistryPass(path);
-        times.push_back(Now() - t0);
-    }
-    // Where the time goes: the same pass with nothing left to delete (every open fails),
-    // and the profile reader alone.
-    std::vector<double> absent, reading;
-    for (int r = 0; r < runs; ++r) {
-        double t0 = Now();
-        RunRegistryPass(path);
-        absent.push_back(Now() - t0);
-        std::vector<char> names(65535), lines(65535);
+        calls = RunRegistryPass(data);
+        ours.push_back(Now() - t0);
+        const std::vector<RegTree> afterOurs = SnapshotFootprintTrees();
         t0 = Now();
-        GetPrivateProfileSectionNamesA(names.data(), 65535, path.c_str());
+        RunRegistryPass(data);
+        oursFixed.push_back(Now() - t0);
+
+        if (!StageSections(sections, error)) {
+            std::printf("%s\n", error.c_str());
+            return 1;
+        }
+        theirs.push_back(RunCmd(importDeletions.c_str()));
+        std::vector<std::string> diff = DiffFootprintTrees(afterOurs, SnapshotFootprintTrees());
+        if (!diff.empty()) {
+            std::printf("regedit left a different registry from the pass's (%zu differences), first: %s\n",
+                        diff.size(), diff.front().c_str());
+            return 1;
+        }
+        theirsFixed.push_back(RunCmd(importEmpty.c_str()));
+        theirsNothing.push_back(RunCmd(importDeletions.c_str()));
+    }
+    RemoveRegistryDecoys();
+    RunRegistryPass(data);
+    // The reading alone: every section of the embedded bytes, as the pass reads them.
+    std::vector<double> reading;
+    for (int r = 0; r < runs; ++r) {
+        std::vector<char> names(65535), lines(65535);
+        double t0 = Now();
+        data.GetSectionNames(names.data(), 65535);
         for (const char* p = names.data(); *p; p += strlen(p) + 1)
-            GetPrivateProfileSectionA(p, lines.data(), 65535, path.c_str());
+            data.GetSection(p, lines.data(), 65535);
         reading.push_back(Now() - t0);
     }
-    std::printf("registry pass, %d runs: %.3f s median, %zu entry calls; with nothing to delete %.3f s; "
-                "profile reader alone %.3f s\n",
-                runs, Median(times), calls, Median(absent), Median(reading));
+    std::printf("registry: reading the embedded data file alone %.4f s\n", Median(reading));
+    const double o = Median(ours), of = Median(oursFixed), t = Median(theirs), tf = Median(theirsFixed);
+    std::printf("registry, %d runs (%zu entries): pass %.4f s, with nothing to delete %.4f s, difference %.4f s\n",
+                runs, calls, o, of, o - of);
+    std::printf("registry, %d runs: regedit /s import %.4f s, of an empty file %.4f s, difference %.4f s "
+                "(the same import with nothing to delete: %.4f s)\n",
+                runs, t, tf, t - tf, Median(theirsNothing));
+    std::printf("registry ratio pass/regedit (fixed costs subtracted): %.2f\n", (o - of) / (t - tf));
     return 0;
 }
 
@@ -189,8 +304,8 @@ int Registry(int runs)
 // (bench.sh runs it under Wine's relay trace).
 int PassOnce()
 {
-    const std::string path = ExtractRegDataFile();
-    std::printf("entry calls: %zu\n", RunRegistryPass(path));
+    ExtractRegDataFile();
+    std::printf("entry calls: %zu\n", RunRegistryPass(CProfileText(LoadRegData())));
     return 0;
 }
 
@@ -257,6 +372,22 @@ int main(int argc, char** argv)
         return Tree(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc >= 3 && !std::strcmp(argv[1], "registry"))
         return Registry(std::atoi(argv[2]));
+    if (argc >= 2 && !std::strcmp(argv[1], "probe"))
+        return 0;   // it started: this machine runs this build
+    if (argc >= 2 && !std::strcmp(argv[1], "regfiles")) {
+        std::vector<RegFileSection> sections;
+        std::string error;
+        ParseRegFile(EmbeddedRegData(), sections, error);
+        CreateDirectoryA("C:\\vnqrx\\bench", nullptr);
+        WriteRegeditFiles(sections, "C:\\vnqrx\\bench\\delete.reg", "C:\\vnqrx\\bench\\empty.reg");
+        return 0;
+    }
+    if (argc >= 2 && !std::strcmp(argv[1], "stage")) {
+        std::vector<RegFileSection> sections;
+        std::string error;
+        ParseRegFile(EmbeddedRegData(), sections, error);
+        return StageSections(sections, error) && StageRegistryDecoys() ? 0 : 1;
+    }
     if (argc >= 2 && !std::strcmp(argv[1], "pass"))
         return PassOnce();
     if (argc >= 3 && !std::strcmp(argv[1], "startup"))

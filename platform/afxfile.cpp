@@ -56,6 +56,10 @@ BOOL CFile::Open(const std::string& path, UINT flags)
     DWORD access = (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
     DWORD share = (flags & shareExclusive) ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
     DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    if ((flags & modeCreate) && (flags & modeCreateNew)) {
+        disposition = CREATE_NEW;
+        access |= DELETE;
+    }
     m_hFile = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_hFile == INVALID_HANDLE_VALUE)
         return FALSE;
@@ -87,6 +91,15 @@ void CFile::Abort()
     if (m_hFile != INVALID_HANDLE_VALUE)
         ::CloseHandle(m_hFile);
     m_hFile = INVALID_HANDLE_VALUE;
+}
+
+void CFile::Discard()
+{
+    if (m_hFile == INVALID_HANDLE_VALUE)
+        return;
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    ::SetFileInformationByHandle(m_hFile, FileDispositionInfo, &dispose, sizeof dispose);
+    Abort();
 }
 
 CFileFind::~CFileFind() { Close(); }

@@ -26,6 +26,9 @@ public:
         modeWrite = 0x0001,
         shareExclusive = 0x0010,
         modeCreate = 0x1000,
+        // With modeCreate: a new file only. Fails (ERROR_FILE_EXISTS) when anything has the
+        // name, a link included, even one whose target is gone; nothing is followed.
+        modeCreateNew = 0x4000,
     };
 
     CFile() = default;
@@ -42,6 +45,12 @@ public:
     void Close();
     // Closes without raising.
     void Abort();
+    // Deletes the file through the open handle, then closes it (modeCreateNew files only:
+    // they are opened with the right to delete). Deleting by path after closing could hit
+    // whatever another program has put at the path meanwhile.
+    void Discard();
+    // The open handle (INVALID_HANDLE_VALUE when closed).
+    operator HANDLE() const { return m_hFile; }
 
     // Test seam: the write call, so that a full disk can be produced in tests.
     using WriteFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);

@@ -3,9 +3,21 @@
 #include "fs/FolderRemoval.h"
 #include "platform/afxfile.h"
 #include "platform/afxwin.h"
+#include "platform/seams.h"
 #include "res/resource.h"
 
-std::string ExtractRegDataFile()
+// The temporary folder belongs to the user, and any program of the user can put a link
+// where the file goes. Measured under Wine 8 with a Unix symlink at the path: attributes
+// and the listing show an ordinary file (0x20, the target's file index, no reparse bit);
+// SetFileAttributes through it changes the target, and DeleteFile, or a deletion through a
+// handle, deletes the target and leaves the link. A hard link shares its attributes with
+// its other names. So nothing here opens, changes or deletes what is at the path: the
+// file is written under a fresh name (CREATE_NEW fails on any existing name, a dangling
+// link included) and renamed over the path, which replaces a link itself, as a whole.
+// Wine renames over a read-only file too; Windows refuses with ERROR_ACCESS_DENIED, and
+// the earlier copy is then moved aside first and removed only when it is a plain file.
+
+std::string LoadRegData()
 {
     HMODULE module = ::GetModuleHandleA(nullptr);
     HRSRC info = ::FindResourceExA(module, REGDATA_TYPE_NAME, MAKEINTRESOURCEA(IDR_REGDATA),
@@ -13,30 +25,105 @@ std::string ExtractRegDataFile()
     if (info == nullptr)
         return std::string();
     HGLOBAL loaded = ::LoadResource(module, info);
-    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    const char* bytes = loaded != nullptr ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
     if (bytes == nullptr)
         return std::string();
-    DWORD size = ::SizeofResource(module, info);
+    return std::string(bytes, ::SizeofResource(module, info));
+}
+
+namespace {
+
+// A name beside `path` that nothing has yet, taken by `file` (opened for writing, new).
+std::string CreateBeside(const std::string& path, CFile& file)
+{
+    for (DWORD attempt = 0; attempt < 64; ++attempt) {
+        char suffix[40];
+        wsprintfA(suffix, ".%lx-%lx.tmp", ::GetCurrentProcessId(), ::GetTickCount() + attempt);
+        std::string name = path + suffix;
+        if (file.Open(name, CFile::modeCreate | CFile::modeCreateNew | CFile::modeWrite | CFile::shareExclusive))
+            return name;
+        if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return std::string();
+}
+
+// Removes a file moved aside from the path, unless it is a link of any kind: then it stays.
+void RemoveIfPlainFile(const std::string& path)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    BOOL known = ::GetFileInformationByHandle(h, &info);
+    ::CloseHandle(h);
+    if (known && info.nNumberOfLinks == 1 && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        DeleteFileForce(path.c_str());
+}
+
+// Deletes the file at `path` through a handle, only when it is still the file `ours`
+// describes (same volume, same file index): another program may have replaced it.
+void DeleteIfSame(const std::string& path, const BY_HANDLE_FILE_INFORMATION& ours)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION now = {};
+    if (::GetFileInformationByHandle(h, &now) && now.dwVolumeSerialNumber == ours.dwVolumeSerialNumber &&
+        now.nFileIndexHigh == ours.nFileIndexHigh && now.nFileIndexLow == ours.nFileIndexLow) {
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+    }
+    ::CloseHandle(h);
+}
+
+}  // namespace
+
+std::string ExtractRegDataFile()
+{
+    const std::string bytes = LoadRegData();
+    if (bytes.empty())
+        return std::string();
 
     char folder[MAX_PATH + 1] = {};
     DWORD n = ::GetTempPathA(sizeof folder, folder);
     if (n == 0 || n >= sizeof folder)
         return std::string();
     // GetTempPathA ends the folder in a backslash: the name follows directly.
-    std::string path = std::string(folder) + AfxLoadString(IDS_REGDATA_FILE);
+    const std::string path = std::string(folder) + AfxLoadString(IDS_REGDATA_FILE);
 
-    DeleteFileForce(path.c_str());   // an earlier copy, read-only or not
     CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+    const std::string fresh = CreateBeside(path, file);
+    if (fresh.empty())
         return std::string();
+    BY_HANDLE_FILE_INFORMATION ours = {};
+    ::GetFileInformationByHandle(file, &ours);
     try {
-        file.Write(bytes, size);
+        file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
         file.Close();
-    } catch (const CFileException&) {
-        // Never leave a cut-off data file behind.
-        file.Abort();
-        ::DeleteFileA(path.c_str());
+    } catch (CFileException& e) {
+        // Never leave a cut-off data file behind (after a failed close, the handle is gone).
+        file.Discard();
+        DeleteIfSame(fresh, ours);
+        e.m_strFileName = path;
         throw;
     }
+
+    if (!::MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const std::string aside = path + ".old";
+        bool moved = ::GetLastError() == ERROR_ACCESS_DENIED &&
+                     ::MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+                     ::MoveFileExA(fresh.c_str(), path.c_str(), 0);
+        if (!moved) {
+            DeleteIfSame(fresh, ours);   // the earlier copy is held open by another program
+            return std::string();
+        }
+        RemoveIfPlainFile(aside);
+    }
+    if (seams::afterRegDataWritten != nullptr)
+        seams::afterRegDataWritten(path);
     return path;
 }

@@ -1,5 +1,6 @@
 #include "registry/RegRemoval.h"
 
+#include "registry/ProfileText.h"
 #include "registry/RegUtil.h"
 
 namespace {
@@ -26,9 +27,10 @@ BOOL RegDeleteEntry(HKEY root, std::string subKey, std::string valueName)
     HKEY key = RegOpen(root, subKey, FALSE);
     if (key == nullptr)
         return FALSE;
-    std::string target = valueName == "@" ? std::string() : valueName;
     if (valueName == "@" || !valueName.empty()) {
-        if (RegValueExists(key, target) && ::RegDeleteValueA(key, target.c_str()) != ERROR_SUCCESS) {
+        // A value that is not there answers ERROR_FILE_NOT_FOUND: nothing deleted, not a failure.
+        LONG result = ::RegDeleteValueA(key, valueName == "@" ? "" : valueName.c_str());
+        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
             RegClose(key);
             return FALSE;
         }
@@ -38,7 +40,11 @@ BOOL RegDeleteEntry(HKEY root, std::string subKey, std::string valueName)
     return TRUE;
 }
 
-BOOL RemoveRegistryEntry(const std::string& section, const std::string& valueName)
+namespace {
+
+// Splits a section's key path at its first backslash and looks the root name up (exact
+// spelling); false for an unknown root or a path without a backslash.
+bool SplitSection(const std::string& section, HKEY& root, std::string& subKey)
 {
     static const struct {
         const char* name;
@@ -51,12 +57,59 @@ BOOL RemoveRegistryEntry(const std::string& section, const std::string& valueNam
     };
     size_t slash = FindFirstChar(section, '\\');
     std::string rootName = slash == std::string::npos ? std::string() : section.substr(0, slash);
-    std::string subKey = slash == std::string::npos ? section : section.substr(slash + 1);
-    for (const auto& root : kRoots) {
-        if (rootName == root.name)
-            return RegDeleteEntry(root.key, subKey, valueName);
+    subKey = slash == std::string::npos ? section : section.substr(slash + 1);
+    for (const auto& r : kRoots) {
+        if (rootName == r.name) {
+            root = r.key;
+            return true;
+        }
     }
-    return FALSE;
+    return false;
+}
+
+// The entries of one section, worked with the key held open from the first to the last:
+// each named value is deleted, then the key if it is left empty. Working entry by entry,
+// opening the key for each and testing it for emptiness after each, ends the same way:
+// - every entry acts on this one key, and nothing else changes it meanwhile, so the
+//   first open answers for all of them;
+// - entries only ever delete, so a key that is empty after one entry is empty after
+//   every later one, and the later entries then have nothing left to delete; the one
+//   test that counts is the one after the last entry whose value deletion did not fail
+//   (a failed deletion skips the test, a value that is not there does not).
+// A value that is not there is found by the deletion's own answer, without a query first.
+void RemoveSectionEntries(const std::string& section, const std::vector<std::string>& valueNames)
+{
+    HKEY root = nullptr;
+    std::string subKey;
+    if (!SplitSection(section, root, subKey))
+        return;
+    HKEY key = RegOpen(root, subKey, FALSE);
+    if (key == nullptr)
+        return;
+    bool test = false;
+    for (const std::string& name : valueNames) {
+        if (name.empty()) {
+            test = true;   // no value named: only the emptiness test
+            continue;
+        }
+        LONG result = ::RegDeleteValueA(key, name == "@" ? "" : name.c_str());
+        if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
+            test = true;
+    }
+    if (test)
+        RegDeleteKeyIfEmpty(key);
+    RegClose(key);
+}
+
+}  // namespace
+
+BOOL RemoveRegistryEntry(const std::string& section, const std::string& valueName)
+{
+    HKEY root = nullptr;
+    std::string subKey;
+    if (!SplitSection(section, root, subKey))
+        return FALSE;
+    return RegDeleteEntry(root, subKey, valueName);
 }
 
 std::string EntryValueName(const std::string& line)
@@ -84,29 +137,29 @@ std::vector<std::string> SplitProfileList(const char* buffer, DWORD returned, DW
     return items;
 }
 
-size_t RunRegistryPass(const std::string& path)
+size_t RunRegistryPass(const CProfileText& data)
 {
     std::vector<char> names(kBufferSize, '\0');
-    DWORD got = ::GetPrivateProfileSectionNamesA(names.data(), kBufferSize, path.c_str());
+    DWORD got = data.GetSectionNames(names.data(), kBufferSize);
     std::vector<std::string> sections = SplitProfileList(names.data(), got, kBufferSize);
 
     size_t calls = 0;
     std::vector<char> lines(kBufferSize, '\0');
+    std::vector<std::string> valueNames;
     // Last to first: the file lists every ancestor before its descendants, so a key's
     // subkeys are gone by the time its own section comes.
     for (size_t i = sections.size(); i-- > 0;) {
         const std::string& section = sections[i];
-        lines.assign(kBufferSize, '\0');
-        DWORD length = ::GetPrivateProfileSectionA(section.c_str(), lines.data(), kBufferSize, path.c_str());
+        DWORD length = data.GetSection(section.c_str(), lines.data(), kBufferSize);
+        valueNames.clear();
         if (lines[0] == '\0') {
-            RemoveRegistryEntry(section, std::string());
-            ++calls;
-            continue;
+            valueNames.emplace_back();   // a section without lines: only the emptiness test
+        } else {
+            for (const std::string& line : SplitProfileList(lines.data(), length, kBufferSize))
+                valueNames.push_back(EntryValueName(line));
         }
-        for (const std::string& line : SplitProfileList(lines.data(), length, kBufferSize)) {
-            RemoveRegistryEntry(section, EntryValueName(line));
-            ++calls;
-        }
+        calls += valueNames.size();
+        RemoveSectionEntries(section, valueNames);
     }
     return calls;
 }

@@ -22,5 +22,8 @@ std::string EntryValueName(const std::string& line);
 // dropped rather than acted on.
 std::vector<std::string> SplitProfileList(const char* buffer, DWORD returned, DWORD size);
 
-// Works through the data file at `path`; the number of entry calls made.
-size_t RunRegistryPass(const std::string& path);
+class CProfileText;
+
+// Works through the data file, read from memory; the number of entries worked (one per
+// line of a section, one for a section without lines).
+size_t RunRegistryPass(const CProfileText& data);

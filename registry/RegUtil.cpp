@@ -57,22 +57,12 @@ BOOL RegValueExists(HKEY key, std::string valueName)
                                                                                                              : FALSE;
 }
 
-BOOL RegHasNamedValue(HKEY key)
+namespace {
+
+// The name of a key's one value, looked at: TRUE when it has a name. A key has at most one
+// unnamed value, so it is only ever needed when the key holds exactly one value.
+BOOL OnlyValueIsNamed(HKEY key)
 {
-    if (key == nullptr)
-        return FALSE;
-    // Every position counts, not only the first: the default value may be enumerated
-    // first, and a key must not be taken for empty while it holds a named value that the
-    // data file does not list. A key has at most one unnamed value, so two values or more
-    // mean a named one; only a single value needs its name looked at.
-    DWORD values = 0;
-    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                           nullptr, nullptr) != ERROR_SUCCESS)
-        return TRUE;   // in doubt the key is kept
-    if (values == 0)
-        return FALSE;
-    if (values > 1)
-        return TRUE;
     char name[kNameBuffer] = {};
     DWORD length = kNameBuffer;
     LONG result = ::RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
@@ -81,6 +71,39 @@ BOOL RegHasNamedValue(HKEY key)
     if (result != ERROR_SUCCESS)
         return TRUE;    // a name too long for the buffer is a name; so, in doubt, is anything else
     return name[0] != '\0' ? TRUE : FALSE;
+}
+
+// Deletes the key the handle designates, with the default value it may still hold.
+// RegDeleteKeyA(key, "") opens the key once more, deletes it through the new handle and
+// closes that: three round trips to Wine's server (counted in its server trace), where
+// NtDeleteKey on the handle already held is one. NtDeleteKey is the registry's own call
+// under RegDeleteKeyA; should it refuse the handle, RegDeleteKeyA does the deletion.
+BOOL DeleteOpenKey(HKEY key)
+{
+    using NtDeleteKeyFn = LONG(WINAPI*)(HANDLE);
+    static const NtDeleteKeyFn ntDeleteKey =
+        reinterpret_cast<NtDeleteKeyFn>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtDeleteKey"));
+    if (ntDeleteKey != nullptr && ntDeleteKey(key) >= 0)
+        return TRUE;
+    return ::RegDeleteKeyA(key, "") == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
+}  // namespace
+
+BOOL RegHasNamedValue(HKEY key)
+{
+    if (key == nullptr)
+        return FALSE;
+    // Every position counts, not only the first: the default value may be enumerated
+    // first, and a key must not be taken for empty while it holds a named value that the
+    // data file does not list. Two values or more mean a named one.
+    DWORD values = 0;
+    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS)
+        return TRUE;   // in doubt the key is kept
+    if (values == 0)
+        return FALSE;
+    return values > 1 ? TRUE : OnlyValueIsNamed(key);
 }
 
 BOOL RegHasSubKey(HKEY key)
@@ -100,13 +123,17 @@ BOOL RegHasSubKey(HKEY key)
 
 BOOL RegDeleteKeyIfEmpty(HKEY key)
 {
-    if (RegHasSubKey(key))
-        return FALSE;
-    if (RegHasNamedValue(key))
-        return FALSE;
     if (key == nullptr)
         return FALSE;
-    // The empty subkey name deletes the key the handle designates, with the default
-    // value it may still hold.
-    return ::RegDeleteKeyA(key, "") == ERROR_SUCCESS ? TRUE : FALSE;
+    // One query counts both subkeys and values (each registry call is a round trip to
+    // Wine's server). Its longest-value-name figure is not used to judge a single value:
+    // nothing documents that it shrinks when the longer names are deleted.
+    DWORD subKeys = 0;
+    DWORD values = 0;
+    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS)
+        return FALSE;   // in doubt the key is kept
+    if (subKeys > 0 || values > 1 || (values == 1 && OnlyValueIsNamed(key)))
+        return FALSE;
+    return DeleteOpenKey(key);
 }

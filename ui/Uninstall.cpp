@@ -5,6 +5,7 @@
 #include "fs/PathUtil.h"
 #include "fs/SafeFolder.h"
 #include "platform/afxfile.h"
+#include "registry/ProfileText.h"
 #include "registry/RegDataFile.h"
 #include "registry/RegRemoval.h"
 #include "registry/RegUtil.h"
@@ -51,7 +52,9 @@ BOOL CCleanupDlg::RemoveRegistryEntries()
         MessageBox(AfxLoadString(IDS_REGDATA_MISSING), m_strTitle, MB_OK | MB_ICONEXCLAMATION);
         return FALSE;
     }
-    RunRegistryPass(path);
+    // The pass reads the bytes embedded in the tool, not the written copy: any program of
+    // the user can rewrite that one before it would be read.
+    RunRegistryPass(CProfileText(LoadRegData()));
     return TRUE;   // the data file stays in the temporary folder
 }
 

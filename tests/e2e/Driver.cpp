@@ -41,7 +41,7 @@ std::vector<HWND> ToolProcess::Windows() const
         std::vector<HWND> found;
     } ctx{pi_.dwProcessId, {}};
     EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
+        [](HWND hwnd, LPARAM lp) WINAPI -> BOOL {
             auto* c = reinterpret_cast<Ctx*>(lp);
             DWORD pid = 0;
             GetWindowThreadProcessId(hwnd, &pid);

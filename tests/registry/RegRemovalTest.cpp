@@ -1,27 +1,14 @@
 // The removal pass over small data files written for the test, against scratch keys.
+#include "registry/ProfileText.h"
 #include "registry/RegRemoval.h"
 #include "support/RegScratch.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <vector>
 
 namespace {
-
-std::string TempFile(const char* name)
-{
-    char dir[MAX_PATH + 1];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 // Lines joined with CR LF, the last one included.
 std::string Crlf(std::initializer_list<std::string> lines)
@@ -38,20 +25,13 @@ protected:
     {
         for (const ScratchRoot& r : kScratchRoots)
             DeleteTree(r.root, r.path);
-        file = TempFile("VnQRXPassTest.dat");
     }
     void TearDown() override
     {
         for (const ScratchRoot& r : kScratchRoots)
             DeleteTree(r.root, r.path);
-        DeleteFileA(file.c_str());
     }
-    size_t Run(const std::string& bytes)
-    {
-        WriteFile(file, bytes);
-        return RunRegistryPass(file);
-    }
-    std::string file;
+    size_t Run(const std::string& bytes) { return RunRegistryPass(CProfileText(bytes)); }
 };
 
 const std::string kCu = "HKEY_CURRENT_USER\\Software\\VnQRXTest";

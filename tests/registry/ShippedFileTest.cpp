@@ -1,10 +1,15 @@
 // The shipped data file end to end: its whole footprint staged in the registry, the
 // pass run over the extracted file, and what is left compared with what was there.
 #include "platform/afxfile.h"
+#include "platform/seams.h"
+#include "registry/ProfileText.h"
 #include "registry/RegDataFile.h"
 #include "registry/RegRemoval.h"
 #include "support/RegFile.h"
 #include "support/RegScratch.h"
+#include "support/TestSupport.h"
+#include "support/UnixLink.h"
+#include "ui/CleanupDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +63,8 @@ TEST_F(ShippedFile, PassRemovesTheWholeFootprintAndNothingElse)
     ASSERT_TRUE(StageRegistryDecoys());
     const std::string path = ExtractRegDataFile();
     ASSERT_FALSE(path.empty());
-    EXPECT_EQ(644u, RunRegistryPass(path));
+    const CProfileText data(LoadRegData());
+    EXPECT_EQ(644u, RunRegistryPass(data));
 
     // Every listed value is gone.
     for (const RegFileSection& s : sections)
@@ -77,14 +83,74 @@ TEST_F(ShippedFile, PassRemovesTheWholeFootprintAndNothingElse)
 
     // A second pass changes nothing.
     const std::vector<RegTree> afterFirst = SnapshotFootprintTrees();
-    EXPECT_EQ(644u, RunRegistryPass(path));
+    EXPECT_EQ(644u, RunRegistryPass(data));
     EXPECT_EQ(std::vector<std::string>{}, DiffFootprintTrees(afterFirst, SnapshotFootprintTrees()));
 
     // Without the decoys, the registry is exactly as it was before staging.
     RemoveRegistryDecoys();
-    RunRegistryPass(path);   // the keys that only the decoys kept
+    RunRegistryPass(data);   // the keys that only the decoys kept
     EXPECT_EQ(std::vector<std::string>{}, DiffFootprintTrees(clean, SnapshotFootprintTrees()));
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "the data file stays in the temporary folder";
+}
+
+// What a pass leaves of a whole footprint staged with a variety of unlisted changes, line
+// for line against what it left before the pass was reworked (PassGolden.inc, recorded
+// from the earlier pass). The changes make the emptiness rule and the working order
+// matter: unlisted named values and subkeys keep keys (and so their ancestors), an
+// unlisted default value alone does not, values already gone and keys never created.
+TEST_F(ShippedFile, PassLeavesExactlyWhatTheEarlierPassLeft)
+{
+    const std::vector<RegTree> clean = SnapshotFootprintTrees();
+    std::string error;
+    ASSERT_TRUE(StageSections(sections, error)) << error;
+    ASSERT_TRUE(StageRegistryDecoys());
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const RegFileSection& s = sections[i];
+        if (i % 5 == 1)
+            SetString(s.root, s.subKey, "VnQRXUnlisted", "kept");
+        if (i % 7 == 2)
+            SetString(s.root, s.subKey, "", "unlisted default");
+        if (i % 11 == 3)
+            CreateKey(s.root, s.subKey + "\\VnQRXUnlistedChild");
+        if (i % 13 == 4 && !s.values.empty())
+            DeleteValue(s.root, s.subKey, s.values.front().name);
+        if (i % 17 == 5)
+            RegDeleteKeyA(s.root, s.subKey.c_str());   // only when it has no subkey
+    }
+    const std::string path = ExtractRegDataFile();
+    ASSERT_FALSE(path.empty());
+    EXPECT_EQ(644u, RunRegistryPass(CProfileText(LoadRegData())));
+
+    // Every difference from the clean registry, and each key that remains with the names
+    // of the values it still holds. Wine shows the shared classes keys (TypeLib,
+    // Interface) under Wow6432Node too, in the 64-bit view only: that mirror is left out,
+    // so that the record holds for either build.
+    const std::vector<RegTree> after = SnapshotFootprintTrees();
+    auto mirrored = [](const std::string& text) { return text.find("\\Wow6432Node\\") != std::string::npos; };
+    std::string left;
+    for (const std::string& line : DiffFootprintTrees(clean, after))
+        if (!mirrored(line))
+            left += Utf8(line) + "\n";
+    for (size_t t = 0; t < after.size(); ++t)
+        for (const auto& [key, values] : after[t]) {
+            if (clean[t].count(key) || mirrored(key) || key.find("Software\\Wine\\") != std::string::npos)
+                continue;
+            for (const auto& [name, value] : values)
+                left += Utf8(key) + " holds \"" + Utf8(name) + "\"\n";
+        }
+    const std::string expected =
+#include "PassGolden.inc"
+        ;
+    EXPECT_EQ(expected, left);
+    if (expected != left) {
+        std::ofstream out(TempPath("VnQRXPassLeft.txt"), std::ios::binary | std::ios::trunc);
+        out << left;
+    }
+    // Clean up what the unlisted changes kept.
+    RemoveRegistryDecoys();
+    for (auto it = sections.rbegin(); it != sections.rend(); ++it)
+        DeleteTree(it->root, it->subKey);
+    DeleteFileA(path.c_str());
 }
 
 TEST(ExtractRegDataFile, WritesTheResourceByteForByte)
@@ -112,6 +178,23 @@ TEST(ExtractRegDataFile, ReplacesAReadOnlyLeftover)
     DeleteFileA(path.c_str());
 }
 
+// Files named like the data file plus a suffix: copies written under a fresh name. (The
+// pattern "name.*" also matches "name" itself, which is not counted.)
+int FilesBeside(const std::string& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((path + ".*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    const std::string name = path.substr(path.rfind('\\') + 1);
+    int n = 0;
+    do
+        n += name != found.cFileName ? 1 : 0;
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return n;
+}
+
 TEST(ExtractRegDataFile, GivesNothingWhileAnotherProcessHoldsTheFile)
 {
     const std::string path = TempPath("VnQRXReg.dat");
@@ -119,6 +202,7 @@ TEST(ExtractRegDataFile, GivesNothingWhileAnotherProcessHoldsTheFile)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_EQ("", ExtractRegDataFile());
+    EXPECT_EQ(0, FilesBeside(path)) << "the copy written for the held one";
     CloseHandle(held);
     DeleteFileA(path.c_str());
 }
@@ -147,6 +231,129 @@ TEST(ExtractRegDataFile, AFailedWriteRaisesAndLeavesNoCutOffFile)
     CFile::s_writeFile = &::WriteFile;
     EXPECT_TRUE(raised);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+    EXPECT_EQ(0, FilesBeside(path)) << "the cut-off copy";
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::wstring Wide(const std::string& ansi)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
+    w.resize(w.size() - 1);
+    return w;
+}
+
+// An earlier copy at the data file's place that is a link, as another program of the user
+// could leave it: the link is replaced, its target keeps its content and its read-only
+// attribute, and a target that does not exist is not created.
+TEST(ExtractRegDataFile, ReplacesALinkAtThePathAndNeverItsTarget)
+{
+    ASSERT_TRUE(CanMakeUnixLinks());
+    const std::string path = TempPath("VnQRXReg.dat");
+    const std::string target = TempPath("VnQRXPrecious.txt");
+    enum Kind { kSymbolic, kSymbolicToNothing, kHard };
+    const struct {
+        const char* name;
+        Kind kind;
+    } rows[] = {{"symbolic link", kSymbolic}, {"symbolic link to nothing", kSymbolicToNothing}, {"hard link", kHard}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(target.c_str());
+        DeleteFileA(path.c_str());
+        if (row.kind != kSymbolicToNothing) {
+            WriteText(target, "precious");
+            ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        const DWORD attributes = GetFileAttributesA(target.c_str());
+        if (row.kind == kHard)
+            ASSERT_TRUE(CreateHardLinkA(path.c_str(), target.c_str(), nullptr));
+        else
+            ASSERT_TRUE(MakeUnixLink(Wide(path), Wide(target)));
+
+        EXPECT_EQ(path, ExtractRegDataFile());
+        EXPECT_EQ(EmbeddedRegData(), ReadAll(path));
+        if (row.kind == kSymbolicToNothing) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(target.c_str())) << "created through the link";
+        } else {
+            EXPECT_EQ("precious", ReadAll(target));
+            EXPECT_EQ(attributes, GetFileAttributesA(target.c_str()));
+            EXPECT_TRUE(attributes & FILE_ATTRIBUTE_READONLY);
+        }
+    }
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(target.c_str());
+    DeleteFileA(path.c_str());
+    RemoveMadeUnixLinks();
+}
+
+// Another program rewrites the written data file, or puts a link to a file of its own in
+// its place, at the worst moment: after the tool wrote it and before the pass. The pass
+// still deletes exactly what the tool's own data file lists, and nothing the planted
+// files list; the link's target is left as it was, also by the next run's extraction.
+class RegistryStep : public ShippedFile {
+protected:
+    static std::string Hostile()
+    {
+        return "[HKEY_CURRENT_USER\\Software\\VnQRXVictim]\r\n\"Victim\"=\"x\"\r\n\r\n"
+               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders]\r\n\"" +
+               std::string(kDecoyFolderValue) + "\"=\"\"\r\n";
+    }
+    static void Rewrite(const std::string& path) { WriteText(path, Hostile()); }
+    static void ReplaceWithLink(const std::string& path)
+    {
+        WriteText(TempPath("VnQRXHostile.dat"), Hostile());
+        UnixRename(Wide(path), Wide(path + ".gone"));
+        MakeUnixLink(Wide(path), Wide(TempPath("VnQRXHostile.dat")));
+    }
+};
+
+TEST_F(RegistryStep, DeletesWhatTheToolListsWhateverHappensToTheWrittenFile)
+{
+    ASSERT_TRUE(CanMakeUnixLinks());
+    const struct {
+        const char* name;
+        void (*hook)(const std::string&);
+    } rows[] = {{"file rewritten", &RegistryStep::Rewrite}, {"file replaced by a link", &RegistryStep::ReplaceWithLink}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string error;
+        ASSERT_TRUE(StageSections(sections, error)) << error;
+        ASSERT_TRUE(StageRegistryDecoys());
+        ASSERT_TRUE(SetString(HKEY_CURRENT_USER, "Software\\VnQRXVictim", "Victim", "x"));
+
+        seams::afterRegDataWritten = row.hook;
+        CCleanupDlg dlg;
+        EXPECT_TRUE(dlg.RemoveRegistryEntries());
+        seams::afterRegDataWritten = nullptr;
+
+        for (const RegFileSection& s : sections)
+            for (const RegFileValue& v : s.values)
+                EXPECT_FALSE(ValueExists(s.root, s.subKey, v.name)) << s.path << " \"" << v.name << "\"";
+        EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, "Software\\VnQRXVictim", "Victim"));
+        EXPECT_TRUE(RegistryDecoysIntact());
+
+        const std::string path = TempPath("VnQRXReg.dat");
+        EXPECT_EQ(Hostile(), ReadAll(path)) << "the other program's file, as it left it";
+        EXPECT_EQ(path, ExtractRegDataFile());   // the next run
+        EXPECT_EQ(EmbeddedRegData(), ReadAll(path));
+        if (row.hook == &RegistryStep::ReplaceWithLink) {
+            EXPECT_EQ(Hostile(), ReadAll(TempPath("VnQRXHostile.dat"))) << "the link's target";
+        }
+
+        DeleteTree(HKEY_CURRENT_USER, "Software\\VnQRXVictim");
+        RemoveLeftovers();
+        DeleteFileA(path.c_str());
+        DeleteFileA((path + ".gone").c_str());
+        DeleteFileA(TempPath("VnQRXHostile.dat").c_str());
+    }
+    RemoveMadeUnixLinks();
 }
 
 }  // namespace
