@@ -1,21 +1,49 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test under Wine (in the build's own
 # prefix, under Xvfb), then the checks of the shipping executable.
+#
+# Where this machine runs 32-bit code, the tests run the shipping (i686) code in a 64-bit
+# prefix with 32-bit support, as the tool meets 64-bit Windows, and the end-to-end tests
+# drive build/release/bin/CleanupVnQRX.exe itself. Elsewhere they run the same sources
+# built for x86_64. The last line says which, and why.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 
-cmake --preset test >/dev/null
-cmake --build --preset test
 cmake --preset release >/dev/null
 cmake --build --preset release
 
-export VNQRX_WINE_DIR="$root/build/test/wine"
+. scripts/probe32.sh
+arch=x86_64
+mkdir -p build/test-i686
+rm -f build/test-i686/probe.reason
+if vnqrx_probe_cpu32 &&
+    (export VNQRX_WINE_DIR="$root/build/test-i686/wine"
+     . scripts/wine-env.sh
+     trap vnqrx_prefix_stop EXIT
+     vnqrx_prefix_init && vnqrx_probe_wine32 "$root/build/test-i686/probe" ||
+         { echo "$vnqrx_probe_reason" >"$root/build/test-i686/probe.reason"; exit 1; }); then
+    arch=i686
+elif [ -z "$vnqrx_probe_reason" ]; then
+    vnqrx_probe_reason=$(cat "$root/build/test-i686/probe.reason" 2>/dev/null || echo "32-bit Wine did not start")
+fi
+if [ $arch = i686 ]; then
+    preset=test-i686
+    summary="tests ran on: i686 (shipping build)"
+else
+    preset=test
+    summary="tests ran on: x86_64 (this machine cannot run 32-bit code: $vnqrx_probe_reason)"
+fi
+
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset
+
+export VNQRX_WINE_DIR="$root/build/$preset/wine"
 . scripts/wine-env.sh
 . scripts/xvfb.sh
 vnqrx_xvfb_start
-trap 'vnqrx_prefix_stop; vnqrx_xvfb_stop' EXIT
+trap 'vnqrx_prefix_stop; vnqrx_xvfb_stop; echo "$summary"' EXIT
 vnqrx_prefix_init
 
-ctest --preset test "$@"
+ctest --preset $preset "$@"

@@ -34,22 +34,31 @@ void ToolProcess::Kill()
     pi_ = {};
 }
 
+namespace {
+
+struct WindowsOf {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+// An enumeration callback is called with the system's calling convention (stdcall in
+// a 32-bit program), which a lambda does not have.
+BOOL CALLBACK CollectWindowOf(HWND hwnd, LPARAM lp)
+{
+    auto* c = reinterpret_cast<WindowsOf*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == c->pid && IsWindowVisible(hwnd))
+        c->found.push_back(hwnd);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> ToolProcess::Windows() const
 {
-    struct Ctx {
-        DWORD pid;
-        std::vector<HWND> found;
-    } ctx{pi_.dwProcessId, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == c->pid && IsWindowVisible(hwnd))
-                c->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    WindowsOf ctx{pi_.dwProcessId, {}};
+    EnumWindows(&CollectWindowOf, reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
 
