@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 ToolProcess::~ToolProcess() { Kill(); }
 
 bool ToolProcess::Start()
@@ -55,12 +57,14 @@ BOOL CALLBACK CollectWindowOf(HWND hwnd, LPARAM lp)
 
 }  // namespace
 
-std::vector<HWND> ToolProcess::Windows() const
+std::vector<HWND> WindowsOfProcess(DWORD pid)
 {
-    WindowsOf ctx{pi_.dwProcessId, {}};
+    WindowsOf ctx{pid, {}};
     EnumWindows(&CollectWindowOf, reinterpret_cast<LPARAM>(&ctx));
     return ctx.found;
 }
+
+std::vector<HWND> ToolProcess::Windows() const { return WindowsOfProcess(pi_.dwProcessId); }
 
 HWND ToolProcess::WaitMainWindow(DWORD ms) const
 {
@@ -76,12 +80,14 @@ HWND ToolProcess::WaitMainWindow(DWORD ms) const
     return main;
 }
 
-HWND ToolProcess::WaitBox(DWORD ms) const
+HWND ToolProcess::WaitBox(DWORD ms) const { return WaitBoxOfProcess(pi_.dwProcessId, ms); }
+
+HWND WaitBoxOfProcess(DWORD pid, DWORD ms)
 {
     HWND box = nullptr;
     WaitFor(
         [&] {
-            for (HWND h : Windows())
+            for (HWND h : WindowsOfProcess(pid))
                 if (ClassOf(h) == "#32770" && GetDlgItem(h, IDC_UNINSTALL) == nullptr)
                     return (box = h) != nullptr;
             return false;
@@ -165,6 +171,117 @@ std::pair<int, int> ProgressRange(HWND dialog)
     return {static_cast<int>(low), static_cast<int>(high)};
 }
 
+ScreenImage ScreenPixels(HWND window)
+{
+    ScreenImage image;
+    RECT rc;
+    if (!GetClientRect(window, &rc))
+        return image;
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    image.width = rc.right;
+    image.height = rc.bottom;
+    if (image.width <= 0 || image.height <= 0)
+        return image;
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, image.width, image.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const DWORD* p = static_cast<const DWORD*>(bits);
+    image.pixels.assign(p, p + static_cast<size_t>(image.width) * image.height);
+    for (DWORD& px : image.pixels)
+        px &= 0xFFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+ScreenImage SettledScreenPixels(HWND window, DWORD ms)
+{
+    ScreenImage last = ScreenPixels(window);
+    WaitFor(
+        [&] {
+            Sleep(200);
+            ScreenImage now = ScreenPixels(window);
+            bool same = now == last;
+            last = now;
+            return same;
+        },
+        ms);
+    return last;
+}
+
+namespace {
+
+// `icon` drawn over a uniform background of `background`, at `width` x `height`, the
+// way a static icon control draws it.
+std::vector<DWORD> DrawnIcon(HICON icon, int width, int height, DWORD background)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    DWORD* p = static_cast<DWORD*>(bits);
+    std::fill(p, p + static_cast<size_t>(width) * height, background);
+    DrawIconEx(mem, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    std::vector<DWORD> out(p, p + static_cast<size_t>(width) * height);
+    for (DWORD& px : out)
+        px &= 0xFFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    return out;
+}
+
+}  // namespace
+
+std::string IconOf(HWND box)
+{
+    HWND control = nullptr;
+    for (HWND c = GetWindow(box, GW_CHILD); c && !control; c = GetWindow(c, GW_HWNDNEXT))
+        if (_stricmp(ClassOf(c).c_str(), "Static") == 0 && (GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            IsWindowVisible(c))
+            control = c;
+    if (!control)
+        return "none";
+    const struct {
+        const char* name;
+        LPCSTR id;
+    } known[] = {{"exclamation", IDI_EXCLAMATION}, {"information", IDI_ASTERISK}, {"stop", IDI_HAND}, {"question", IDI_QUESTION}};
+    std::string found = "unrecognised";
+    WaitFor(
+        [&] {
+            ScreenImage shown = ScreenPixels(control);
+            if (shown.pixels.empty())
+                return false;
+            // The icons' corners are transparent: the first pixel is the background.
+            size_t best = 0;
+            for (const auto& k : known) {
+                std::vector<DWORD> drawn = DrawnIcon(LoadIconA(nullptr, k.id), shown.width, shown.height, shown.pixels[0]);
+                size_t same = 0;
+                for (size_t i = 0; i < drawn.size(); ++i)
+                    same += drawn[i] == shown.pixels[i] ? 1 : 0;
+                if (same > best && same * 10 >= drawn.size() * 9) {
+                    best = same;
+                    found = k.name;
+                }
+            }
+            return best > 0;
+        },
+        5000);
+    return found;
+}
+
 std::string StatusText(HWND dialog) { return WindowText(GetDlgItem(dialog, IDC_STATUS)); }
 
 static void SendKey(WORD vk, DWORD flags)
@@ -197,7 +314,11 @@ bool HoverControl(HWND dialog, int id)
     RECT rc;
     if (!control || !GetWindowRect(control, &rc))
         return false;
-    int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    return PointAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+}
+
+bool PointAt(int x, int y)
+{
     int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
     INPUT in = {};
     in.type = INPUT_MOUSE;
@@ -216,6 +337,31 @@ void ClickHere()
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, in, sizeof(INPUT));
+}
+
+void Tap(WORD vk)
+{
+    KeyDown(vk);
+    KeyUp(vk);
+}
+
+HWND OpenSystemMenu(HWND window, DWORD ms)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    KeyDown(VK_MENU);
+    Tap(VK_SPACE);
+    KeyUp(VK_MENU);
+    HWND popup = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND h : WindowsOfProcess(pid))
+                if (ClassOf(h) == "#32768")
+                    return (popup = h) != nullptr;
+            return false;
+        },
+        ms);
+    return popup;
 }
 
 bool ClickControl(HWND dialog, int id)

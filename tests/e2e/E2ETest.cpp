@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 namespace {
@@ -75,14 +77,108 @@ TEST(StartUp, EscapeAndTheCloseBoxEndTheProcess)
     }
 }
 
-TEST(StartUp, TheSystemMenuOpensTheAboutBox)
+// A dialog of this process made from the tool's own template, with the system menu the
+// tool should have: the system's items, then a separator and string 101. Runs on a thread
+// of its own, since an open menu keeps its thread in the menu's loop.
+class ReferenceDialog {
+public:
+    ReferenceDialog()
+    {
+        ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, &ReferenceDialog::Run, this, 0, nullptr);
+        WaitForSingleObject(ready_, 10000);
+    }
+    ~ReferenceDialog()
+    {
+        if (dialog)
+            PostMessageA(dialog, WM_CLOSE, 0, 0);
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+        CloseHandle(ready_);
+    }
+    HWND dialog = nullptr;
+
+private:
+    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM)
+    {
+        switch (msg) {
+        case WM_INITDIALOG:
+            return TRUE;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wp) == IDCANCEL)
+                DestroyWindow(hwnd);
+            return TRUE;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+    static DWORD WINAPI Run(LPVOID p)
+    {
+        auto* self = static_cast<ReferenceDialog*>(p);
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+        HWND dlg = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CLEANUP), nullptr,
+                                      &ReferenceDialog::Proc, 0);
+        if (HMENU menu = GetSystemMenu(dlg, FALSE)) {
+            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuA(menu, MF_STRING, IDM_ABOUT, Sjis("バージョン情報 CleanupVnQRX(&A)...").c_str());
+        }
+        self->dialog = dlg;
+        SetEvent(self->ready_);
+        MSG msg;
+        while (dlg && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        return 0;
+    }
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+};
+
+TEST(StartUp, TheSystemMenuEndsWithTheAboutItemThatOpensTheAboutBox)
 {
+    // What the system menu looks like with a separator and string 101 as its last items.
+    ScreenImage expected;
+    {
+        ReferenceDialog reference;
+        ASSERT_NE(nullptr, reference.dialog);
+        ASSERT_TRUE(Activate(reference.dialog));
+        HWND popup = OpenSystemMenu(reference.dialog, kWait);
+        ASSERT_NE(nullptr, popup);
+        expected = SettledScreenPixels(popup, 3000);
+        Tap(VK_ESCAPE);
+    }
+    ASSERT_FALSE(expected.pixels.empty());
+
     ToolProcess tool;
     ASSERT_TRUE(tool.Start());
     HWND main = tool.WaitMainWindow(kWait);
     ASSERT_NE(nullptr, main);
-    for (int round = 0; round < 2; ++round) {
-        PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    // Chosen through the menu: the last item by End and Enter, then by a click on it.
+    // (Not by its accelerator: Wine's system menu has an item of its own on A.)
+    for (const char* how : {"End, Enter", "click"}) {
+        SCOPED_TRACE(how);
+        ASSERT_TRUE(Activate(main));
+        HWND popup = OpenSystemMenu(main, kWait);
+        ASSERT_NE(nullptr, popup);
+        EXPECT_TRUE(WaitFor([&] { return ScreenPixels(popup) == expected; }, 3000))
+            << "the system menu is not the system's items, a separator and string 101";
+        if (how[0] == 'E') {
+            Tap(VK_END);
+            Tap(VK_RETURN);
+        } else {
+            RECT rc;
+            GetWindowRect(popup, &rc);
+            ASSERT_TRUE(PointAt((rc.left + rc.right) / 2, rc.bottom - 8));
+            ClickHere();
+        }
         HWND about = tool.WaitBox(kWait);
         ASSERT_NE(nullptr, about);
         EXPECT_EQ(S("バージョン情報"), WindowText(about));
@@ -106,6 +202,7 @@ void ExpectRefusal(const char* text)
     EXPECT_EQ("CleanupVnQRX", WindowText(box));
     EXPECT_EQ(S(text), BoxText(box));
     EXPECT_EQ(std::vector<int>{IDOK}, ButtonIds(box));
+    EXPECT_EQ("exclamation", IconOf(box));
     EXPECT_EQ(nullptr, tool.WaitMainWindow(0));
     Answer(box, IDOK);
     EXPECT_TRUE(tool.WaitExit(kWait));
@@ -165,6 +262,47 @@ TEST(StartUp, ASecondInstanceEndsSilently)
     ASSERT_NE(nullptr, again) << "nothing of the guard persists";
     Press(again, IDOK);
     EXPECT_TRUE(third.WaitExit(kWait));
+}
+
+TEST(StartUp, TheChecksComeBeforeTheSingleInstanceGuard)
+{
+    // A refused start while another instance runs still says why: the checks run first.
+    ToolProcess first;
+    ASSERT_TRUE(first.Start());
+    HWND main = first.WaitMainWindow(kWait);
+    ASSERT_NE(nullptr, main);
+    struct {
+        const char* name;
+        void (*apply)(bool on);
+        const char* text;
+    } cases[] = {
+        {"UAC off",
+         [](bool on) {
+             DWORD lua = on ? 0 : 1;
+             HKEY key;
+             RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicy, 0, KEY_ALL_ACCESS, &key);
+             RegSetValueExA(key, "EnableLUA", 0, REG_DWORD, reinterpret_cast<BYTE*>(&lua), 4);
+             RegCloseKey(key);
+         },
+         "本ツールをご使用になるには、ユーザーアカウント制御（UAC）を有効にする必要があります。"},
+        {"Windows XP",
+         [](bool on) {
+             if (on)
+                 SetString(HKEY_CURRENT_USER, kAppDefaults, "Version", "winxp");
+             else
+                 DeleteTree(HKEY_CURRENT_USER, kAppDefaults);
+         },
+         "本ツールはお使いのOSではご使用になれません。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.apply(true);
+        ExpectRefusal(c.text);
+        c.apply(false);
+    }
+    EXPECT_TRUE(first.Running());
+    Press(main, IDOK);
+    EXPECT_TRUE(first.WaitExit(kWait));
 }
 
 // "<tree>: key added: X" for an empty HKEY_LOCAL_MACHINE\X that the data file lists.
