@@ -371,12 +371,13 @@ protected:
         Press(main, IDC_UNINSTALL);
         return tool.WaitBox(kWait);
     }
-    void ExpectBox(HWND box, const char* caption, const char* text, std::vector<int> buttons)
+    void ExpectBox(HWND box, const char* caption, const char* text, std::vector<int> buttons, const char* icon)
     {
         ASSERT_NE(nullptr, box);
         EXPECT_EQ(S(caption), WindowText(box));
         EXPECT_EQ(S(text), BoxText(box));
         EXPECT_EQ(buttons, ButtonIds(box));
+        EXPECT_EQ(icon, IconOf(box));
     }
     // Nothing on the drive or in the registry changed since staging.
     void ExpectUntouched()
@@ -400,8 +401,12 @@ protected:
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((TempFolder() + "VnQRXReg.dat").c_str()))
             << "the data file stays in the temporary folder";
         EXPECT_TRUE(DecoysIntact()) << Report();
-        // The registry: as before staging, but for the decoys and the listed keys that
-        // had to stay to hold them (empty once the decoys are gone).
+        ExpectRegistryUninstalled();
+    }
+    // The registry: as before staging, but for the decoys and the listed keys that had to
+    // stay to hold them (empty once the decoys are gone).
+    void ExpectRegistryUninstalled()
+    {
         RemoveDecoys();
         std::vector<std::string> registryLeft;
         for (const std::string& d : RegistryDiffSince("clean"))
@@ -420,11 +425,11 @@ TEST_F(Run, RemovesTheWholeSuiteAndNothingElse)
     HWND confirm = Click();
     ExpectBox(confirm, kTitle,
               "Velnor for QRXを起動している場合は終了させてください。Velnor for QRXをアンインストールしてよろしいですか？",
-              {IDYES, IDNO});
+              {IDYES, IDNO}, "information");
     EXPECT_EQ(S("システムを確認しています。"), StatusText(main));
     ASSERT_TRUE(Answer(confirm, IDYES));
     HWND done = tool.WaitBox(kWait);
-    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK});
+    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
     EXPECT_EQ(S("Velnor for QRXのアンインストールが完了しました。"), StatusText(main));
     EXPECT_EQ(100, ProgressPos(main));
     ASSERT_TRUE(Answer(done, IDOK));
@@ -450,7 +455,7 @@ TEST_F(Run, DoesNothingWhenTheProductIsNotRegistered)
         SetRegistration(c.value, c.data, c.remove);
         RememberRegistry("staged");
         HWND box = Click();
-        ExpectBox(box, kTitle, "Velnor for QRXがインストールされていません。", {IDOK});
+        ExpectBox(box, kTitle, "Velnor for QRXがインストールされていません。", {IDOK}, "exclamation");
         EXPECT_EQ(0, ProgressPos(main));
         ASSERT_TRUE(Answer(box, IDOK));
         EXPECT_EQ(S(kReady), StatusText(main));
@@ -483,30 +488,82 @@ TEST_F(Run, ShiftAndCtrlWhileClickingForceTheFixedFolder)
     HWND forced = tool.WaitBox(kWait);
     KeyUp(VK_CONTROL);
     KeyUp(VK_SHIFT);
-    ExpectBox(forced, "CleanupVnQRX", "強制モードでのアンインストールを行います。", {IDOK});
+    ExpectBox(forced, "CleanupVnQRX", "強制モードでのアンインストールを行います。", {IDOK}, "exclamation");
     ASSERT_TRUE(Answer(forced, IDOK));
     HWND confirm = tool.WaitBox(kWait);
     ASSERT_NE(nullptr, confirm);
     ASSERT_TRUE(Answer(confirm, IDYES));
     HWND done = tool.WaitBox(kWait);
-    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK});
+    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
     ASSERT_TRUE(Answer(done, IDOK));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kInstallDir));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
 }
 
-TEST_F(Run, ShiftAloneIsTheNormalMode)
+// Clicks Uninstall with one modifier held: the normal mode, so an absent registration
+// ends the run with 103.
+void ExpectNormalModeWithOnly(ToolProcess& tool, HWND main, WORD vk)
 {
     SetRegistration("DisplayName", "", true);
     ASSERT_TRUE(Activate(main));
     ASSERT_TRUE(HoverControl(main, IDC_UNINSTALL));
-    KeyDown(VK_SHIFT);
+    KeyDown(vk);
     Sleep(100);
     ClickHere();
     HWND box = tool.WaitBox(kWait);
-    KeyUp(VK_SHIFT);
-    ExpectBox(box, kTitle, "Velnor for QRXがインストールされていません。", {IDOK});
+    KeyUp(vk);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(S(kTitle), WindowText(box));
+    EXPECT_EQ(S("Velnor for QRXがインストールされていません。"), BoxText(box));
+    EXPECT_EQ("exclamation", IconOf(box));
     Answer(box, IDOK);
+}
+
+TEST_F(Run, ShiftAloneIsTheNormalMode) { ExpectNormalModeWithOnly(tool, main, VK_SHIFT); }
+
+TEST_F(Run, CtrlAloneIsTheNormalMode) { ExpectNormalModeWithOnly(tool, main, VK_CONTROL); }
+
+TEST_F(Run, NormalModeRemovesTheRegisteredFolderNotTheDefaultOne)
+{
+    // The files at the default folder (staged by the fixture) must stay; the registered
+    // folder elsewhere goes, whether or not its value ends in a backslash.
+    const FileTree defaultFolder = SnapshotFiles(kInstallDir);
+    ASSERT_FALSE(defaultFolder.empty());
+    for (const char* registered : {"C:\\Elsewhere\\Velnor QRX\\", "C:\\Elsewhere\\Velnor QRX"}) {
+        SCOPED_TRACE(registered);
+        std::string error;
+        ASSERT_TRUE(StageInstallation(error, "C:\\Elsewhere\\Velnor QRX\\")) << error;
+        SetRegistration("InstallDir", registered);
+        HWND confirm = Click();
+        ASSERT_TRUE(Answer(confirm, IDYES));
+        HWND done = tool.WaitBox(kWait);
+        ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
+        ASSERT_TRUE(Answer(done, IDOK));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Elsewhere\\Velnor QRX"));
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Elsewhere")) << "its parent stays";
+        EXPECT_EQ(std::vector<std::string>{}, DiffFiles(defaultFolder, SnapshotFiles(kInstallDir)));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    }
+    RemoveDirectoryA("C:\\Elsewhere");
+}
+
+TEST_F(Run, AnEmptyRegisteredFolderStillRemovesTheStartMenuAndTheRegistry)
+{
+    const FileTree defaultFolder = SnapshotFiles(kInstallDir);
+    SetRegistration("InstallDir", "");
+    HWND confirm = Click();
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND done = tool.WaitBox(kWait);
+    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
+    EXPECT_EQ(S("Velnor for QRXのアンインストールが完了しました。"), StatusText(main));
+    EXPECT_EQ(100, ProgressPos(main));
+    ASSERT_TRUE(Answer(done, IDOK));
+    EXPECT_EQ(std::vector<std::string>{}, DiffFiles(defaultFolder, SnapshotFiles(kInstallDir)))
+        << "no folder is named, none is removed";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
+    EXPECT_TRUE(DecoysIntact()) << Report();
+    ExpectRegistryUninstalled();
 }
 
 TEST_F(Run, ADataFileHeldOpenIsReportedAndTheRegistryKept)
@@ -517,7 +574,7 @@ TEST_F(Run, ADataFileHeldOpenIsReportedAndTheRegistryKept)
     HWND confirm = Click();
     ASSERT_TRUE(Answer(confirm, IDYES));
     HWND missing = tool.WaitBox(kWait);
-    ExpectBox(missing, kTitle, "VnQRXReg.datが見つかりませんでした。", {IDOK});
+    ExpectBox(missing, kTitle, "VnQRXReg.datが見つかりませんでした。", {IDOK}, "exclamation");
     int first = ProgressPos(main);
     EXPECT_GE(first, 60);
     Sleep(1500);
@@ -552,6 +609,7 @@ TEST_F(Run, AFileHeldOpenLeavesItsFolderAndSaysSo)
     EXPECT_EQ(S("次のフォルダーを削除できませんでした。Velnor for QRXを終了してから、フォルダーを手動で削除してください。") +
                   "\n" + kInstallDir,
               BoxText(left));
+    EXPECT_EQ("exclamation", IconOf(left));
     EXPECT_EQ(S("アンインストールは完了しましたが、削除できなかったフォルダーがあります。"), StatusText(main));
     EXPECT_EQ(100, ProgressPos(main));
     Answer(left, IDOK);
@@ -596,10 +654,86 @@ TEST_F(Run, ASecondClickStartsOver)
     ASSERT_TRUE(Answer(done, IDOK));
     ASSERT_EQ(100, ProgressPos(main));
     HWND again = Click();   // the registration is gone now
-    ExpectBox(again, kTitle, "Velnor for QRXがインストールされていません。", {IDOK});
+    ExpectBox(again, kTitle, "Velnor for QRXがインストールされていません。", {IDOK}, "exclamation");
     EXPECT_EQ(0, ProgressPos(main));
     Answer(again, IDOK);
     EXPECT_EQ(S(kReady), StatusText(main));
+}
+
+// On 64-bit Windows the shipping (32-bit) executable reads and deletes in the registry's
+// 32-bit view, where a 32-bit installer put the suite's entries (HKLM\SOFTWARE lands in
+// WOW6432Node). The 64-bit view must come out of a full run exactly as it was.
+class Run64 : public Run {
+protected:
+    void SetUp() override
+    {
+        BOOL wow = FALSE;
+        IsWow64Process(GetCurrentProcess(), &wow);
+        if (!wow)
+            GTEST_SKIP() << "not a 32-bit process on 64-bit Windows: the registry has one view";
+        // The same registration in the 64-bit view, as a 64-bit edition would leave it:
+        // not the tool's to touch.
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr));
+        for (const auto& [name, data] : {std::pair<const char*, std::string>{"DisplayName", "Velnor for QRX"},
+                                         {"ProductVersionMajor", "10"},
+                                         {"InstallDir", kInstallDir}})
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                           static_cast<DWORD>(data.size() + 1));
+        RegCloseKey(key);
+        view64 = SnapshotFootprintTrees(KEY_WOW64_64KEY);
+        Run::SetUp();
+    }
+    void TearDown() override
+    {
+        Run::TearDown();
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kProductKey, KEY_WOW64_64KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halcyra\\ProductInfo", KEY_WOW64_64KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halcyra", KEY_WOW64_64KEY, 0);
+    }
+    static bool KeyIn(REGSAM view, const char* path)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }
+    // Differences in the 64-bit view, leaving out its WOW6432Node branches: they are the
+    // 32-bit view.
+    std::vector<std::string> View64Diff() const
+    {
+        std::vector<std::string> out;
+        for (const std::string& d : DiffFootprintTrees(view64, SnapshotFootprintTrees(KEY_WOW64_64KEY))) {
+            std::string lower = d;
+            std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+            if (lower.find("\\wow6432node") == std::string::npos)
+                out.push_back(Utf8(d));
+        }
+        return out;
+    }
+    std::vector<RegTree> view64;
+};
+
+TEST_F(Run64, AFullRunLeavesThe64BitViewAsItWas)
+{
+    EXPECT_TRUE(KeyIn(KEY_WOW64_32KEY, kProductKey)) << "staged in the 32-bit view";
+    EXPECT_TRUE(KeyIn(KEY_WOW64_64KEY, kProductKey));
+    const std::vector<std::string> staged = View64Diff();   // keys the two views share
+    for (const std::string& d : staged)
+        EXPECT_EQ(std::string::npos, d.find("Halcyra")) << "staged in the 64-bit view: " << d;
+    HWND confirm = Click();
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND done = tool.WaitBox(kWait);
+    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
+    ASSERT_TRUE(Answer(done, IDOK));
+    ExpectUninstalled();
+    std::vector<std::string> left;
+    for (const std::string& d : View64Diff())
+        if (!IsEmptyListedKey(Sjis(d)))
+            left.push_back(d);
+    EXPECT_EQ(std::vector<std::string>{}, left) << staged.size() << " differences after staging";
 }
 
 }  // namespace
