@@ -722,7 +722,7 @@ TEST_F(Run64, AFullRunLeavesThe64BitViewAsItWas)
     EXPECT_TRUE(KeyIn(KEY_WOW64_64KEY, kProductKey));
     const std::vector<std::string> staged = View64Diff();   // keys the two views share
     for (const std::string& d : staged)
-        EXPECT_EQ(std::string::npos, d.find("Halcyra")) << "staged in the 64-bit view: " << d;
+        EXPECT_EQ(std::string::npos, d.find(": SOFTWARE\\Halcyra")) << "staged in the 64-bit view: " << d;
     HWND confirm = Click();
     ASSERT_TRUE(Answer(confirm, IDYES));
     HWND done = tool.WaitBox(kWait);
