@@ -635,6 +635,7 @@ TEST_F(Run, NeverRemovesADangerousRegisteredFolder)
         HWND left = tool.WaitBox(kWait);
         ASSERT_NE(nullptr, left);
         EXPECT_NE(std::string::npos, BoxText(left).find(std::string("\n") + folder));
+        EXPECT_EQ("exclamation", IconOf(left));
         Answer(left, IDOK);
         // Only the Start-menu folder and the data file may have changed on the drive.
         std::vector<std::string> unexpected;
