@@ -15,18 +15,26 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 
 . scripts/probe32.sh
-arch=x86_64
+# The Wine half of the probe runs in the i686 build's own prefix, in a subshell that
+# stops that prefix's wineserver again.
+probe_wine32() {
+    export VNQRX_WINE_DIR="$root/build/test-i686/wine"
+    . scripts/wine-env.sh
+    trap vnqrx_prefix_stop EXIT
+    if ! vnqrx_prefix_init; then
+        echo "the 64-bit Wine prefix could not be made" >"$reason_file"
+        return 1
+    fi
+    vnqrx_probe_wine32 "$root/build/test-i686/probe" || { echo "$vnqrx_probe_reason" >"$reason_file"; return 1; }
+}
+reason_file="$root/build/test-i686/probe.reason"
 mkdir -p build/test-i686
-rm -f build/test-i686/probe.reason
-if vnqrx_probe_cpu32 &&
-    (export VNQRX_WINE_DIR="$root/build/test-i686/wine"
-     . scripts/wine-env.sh
-     trap vnqrx_prefix_stop EXIT
-     vnqrx_prefix_init && vnqrx_probe_wine32 "$root/build/test-i686/probe" ||
-         { echo "$vnqrx_probe_reason" >"$root/build/test-i686/probe.reason"; exit 1; }); then
+rm -f "$reason_file"
+arch=x86_64
+if vnqrx_probe_cpu32 && (probe_wine32); then
     arch=i686
 elif [ -z "$vnqrx_probe_reason" ]; then
-    vnqrx_probe_reason=$(cat "$root/build/test-i686/probe.reason" 2>/dev/null || echo "32-bit Wine did not start")
+    vnqrx_probe_reason=$(cat "$reason_file" 2>/dev/null || echo "32-bit Wine did not start an i686 program")
 fi
 if [ $arch = i686 ]; then
     preset=test-i686
