@@ -162,7 +162,8 @@ TEST(StartUp, TheSystemMenuEndsWithTheAboutItemThatOpensTheAboutBox)
     HWND main = tool.WaitMainWindow(kWait);
     ASSERT_NE(nullptr, main);
     // Chosen through the menu: the last item by End and Enter, then by a click on it.
-    // (Not by its accelerator: Wine's system menu has an item of its own on A.)
+    // (Not by its accelerator: under Wine the system menu holds an "About Wine" item of its
+    // own on A, which the key reaches first.)
     for (const char* how : {"End, Enter", "click"}) {
         SCOPED_TRACE(how);
         ASSERT_TRUE(Activate(main));
