@@ -24,6 +24,19 @@ const char kReady[] = "Velnor for QRXのアンインストールを行うには\
 const char kPolicy[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\CleanupVnQRX.exe";
 
+// The whole drive as it is. A 32-bit program on 64-bit Windows is shown SysWOW64 where
+// it asks for C:\Windows\System32 (and the real System32 only as C:\Windows\Sysnative,
+// which no listing shows), so its redirection is off while the drive is listed.
+FileTree SnapshotDrive()
+{
+    PVOID redirection = nullptr;
+    BOOL off = Wow64DisableWow64FsRedirection(&redirection);   // fails, harmlessly, in a 64-bit program
+    FileTree drive = SnapshotFiles("C:\\");
+    if (off)
+        Wow64RevertWow64FsRedirection(redirection);
+    return drive;
+}
+
 std::string TempFolder()
 {
     char dir[MAX_PATH + 1];
@@ -343,12 +356,12 @@ protected:
         RemoveDecoys();
         DeleteDataFile();
         RememberRegistry("clean");
-        cleanDrive = SnapshotFiles("C:\\");
+        cleanDrive = SnapshotDrive();
         std::string error;
         ASSERT_TRUE(StageInstallation(error)) << error;
         ASSERT_TRUE(StageDecoys(error)) << error;
         RememberRegistry("staged");
-        stagedDrive = SnapshotFiles("C:\\");
+        stagedDrive = SnapshotDrive();
         ASSERT_TRUE(tool.Start());
         main = tool.WaitMainWindow(kWait);
         ASSERT_NE(nullptr, main);
@@ -383,7 +396,7 @@ protected:
     // Nothing on the drive or in the registry changed since staging.
     void ExpectUntouched()
     {
-        EXPECT_EQ(std::vector<std::string>{}, DiffFiles(stagedDrive, SnapshotFiles("C:\\")));
+        EXPECT_EQ(std::vector<std::string>{}, DiffFiles(stagedDrive, SnapshotDrive()));
         EXPECT_EQ(std::vector<std::string>{}, RegistryDiffSince("staged"));
     }
     // Everything of the suite is gone; the decoys and everything else are as before.
@@ -392,7 +405,7 @@ protected:
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kInstallDir));
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
         // The drive: as before staging, plus the decoys and the data file left in Temp.
-        std::vector<std::string> diff = DiffFiles(cleanDrive, SnapshotFiles("C:\\"));
+        std::vector<std::string> diff = DiffFiles(cleanDrive, SnapshotDrive());
         std::vector<std::string> unexpected;
         for (const std::string& d : diff)
             if (d.find("Velnor Tools") == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos &&
@@ -415,6 +428,8 @@ protected:
                 registryLeft.push_back(d);
         EXPECT_EQ(std::vector<std::string>{}, registryLeft);
     }
+
+    void ExpectFolderLeftAlone(const char* folder);
 
     ToolProcess tool;
     HWND main = nullptr;
@@ -620,33 +635,45 @@ TEST_F(Run, AFileHeldOpenLeavesItsFolderAndSaysSo)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
 
+// A run with `folder` registered: the folder is named in the box of what was left, and
+// on the drive only the Start-menu folder and the data file change.
+void Run::ExpectFolderLeftAlone(const char* folder)
+{
+    SCOPED_TRACE(folder);
+    std::string error;
+    ASSERT_TRUE(StageInstallation(error)) << error;   // the registration comes back
+    SetRegistration("InstallDir", folder);
+    FileTree before = SnapshotDrive();
+    HWND confirm = Click();
+    ASSERT_TRUE(Answer(confirm, IDYES));
+    HWND left = tool.WaitBox(kWait);
+    ASSERT_NE(nullptr, left);
+    EXPECT_NE(std::string::npos, BoxText(left).find(std::string("\n") + folder));
+    EXPECT_EQ("exclamation", IconOf(left));
+    Answer(left, IDOK);
+    std::vector<std::string> unexpected;
+    for (const std::string& d : DiffFiles(before, SnapshotDrive()))
+        if (d.find(Utf8(StartMenuFolder()).substr(3)) == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos)
+            unexpected.push_back(d);
+    EXPECT_EQ(std::vector<std::string>{}, unexpected);
+}
+
 TEST_F(Run, NeverRemovesADangerousRegisteredFolder)
 {
     CreateDirectoryA("C:\\vnqrx\\bin\\Velnor for QRX", nullptr);   // where a relative path would land
     const char* folders[] = {"C:\\", "C:\\Program Files\\", "Velnor for QRX\\", "C:\\Program Files\\Velnor for QRX\\..\\",
-                             "C:\\Program Files\\..\\Program Files\\Velnor for QRX\\..\\"};
-    for (const char* folder : folders) {
-        SCOPED_TRACE(folder);
-        std::string error;
-        ASSERT_TRUE(StageInstallation(error)) << error;   // the registration comes back
-        SetRegistration("InstallDir", folder);
-        FileTree before = SnapshotFiles("C:\\");
-        HWND confirm = Click();
-        ASSERT_TRUE(Answer(confirm, IDYES));
-        HWND left = tool.WaitBox(kWait);
-        ASSERT_NE(nullptr, left);
-        EXPECT_NE(std::string::npos, BoxText(left).find(std::string("\n") + folder));
-        EXPECT_EQ("exclamation", IconOf(left));
-        Answer(left, IDOK);
-        // Only the Start-menu folder and the data file may have changed on the drive.
-        std::vector<std::string> unexpected;
-        for (const std::string& d : DiffFiles(before, SnapshotFiles("C:\\")))
-            if (d.find(Utf8(StartMenuFolder()).substr(3)) == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos)
-                unexpected.push_back(d);
-        EXPECT_EQ(std::vector<std::string>{}, unexpected);
-    }
+                             "C:\\Program Files\\..\\Program Files\\Velnor for QRX\\..\\",
+                             // what a 32-bit program on 64-bit Windows sees as its own folders
+                             "C:\\Program Files (x86)\\", "C:\\windows\\syswow64\\", "C:\\windows\\system32\\"};
+    for (const char* folder : folders)
+        ExpectFolderLeftAlone(folder);
     RemoveDirectoryA("C:\\vnqrx\\bin\\Velnor for QRX");
 }
+
+// The real System32 as a 32-bit program on 64-bit Windows names it. Disabled: the folder
+// guard does not know this alias yet, and under Wine a run with it registered empties the
+// prefix's System32 (run it only in a prefix you can throw away).
+TEST_F(Run, DISABLED_NeverRemovesSystem32ThroughSysnative) { ExpectFolderLeftAlone("C:\\windows\\sysnative\\"); }
 
 TEST_F(Run, ASecondClickStartsOver)
 {
