@@ -171,35 +171,75 @@ std::pair<int, int> ProgressRange(HWND dialog)
     return {static_cast<int>(low), static_cast<int>(high)};
 }
 
+namespace {
+
+// A 32-bit top-down bitmap selected into a memory device context, for the duration of
+// one comparison.
+class Canvas {
+public:
+    Canvas(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr))
+    {
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        bitmap_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC dc() const { return dc_; }
+    void Fill(DWORD colour) { std::fill(bits_, bits_ + static_cast<size_t>(width_) * height_, colour); }
+    // The pixels as 0x00RRGGBB, whatever GDI left in the unused byte.
+    std::vector<DWORD> Pixels() const
+    {
+        GdiFlush();
+        std::vector<DWORD> out(bits_, bits_ + static_cast<size_t>(width_) * height_);
+        for (DWORD& px : out)
+            px &= 0xFFFFFF;
+        return out;
+    }
+
+private:
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD* bits_ = nullptr;
+};
+
+// `icon` drawn over a uniform background, at `width` x `height`, the way a static icon
+// control draws it.
+std::vector<DWORD> DrawnIcon(HICON icon, int width, int height, DWORD background)
+{
+    Canvas canvas(width, height);
+    canvas.Fill(background);
+    DrawIconEx(canvas.dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    return canvas.Pixels();
+}
+
+}  // namespace
+
 ScreenImage ScreenPixels(HWND window)
 {
     ScreenImage image;
     RECT rc;
-    if (!GetClientRect(window, &rc))
+    if (!GetClientRect(window, &rc) || rc.right <= 0 || rc.bottom <= 0)
         return image;
     POINT origin = {0, 0};
     ClientToScreen(window, &origin);
     image.width = rc.right;
     image.height = rc.bottom;
-    if (image.width <= 0 || image.height <= 0)
-        return image;
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
+    Canvas canvas(image.width, image.height);
     HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, image.width, image.height, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    const DWORD* p = static_cast<const DWORD*>(bits);
-    image.pixels.assign(p, p + static_cast<size_t>(image.width) * image.height);
-    for (DWORD& px : image.pixels)
-        px &= 0xFFFFFF;
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
+    BitBlt(canvas.dc(), 0, 0, image.width, image.height, screen, origin.x, origin.y, SRCCOPY);
     ReleaseDC(nullptr, screen);
+    image.pixels = canvas.Pixels();
     return image;
 }
 
@@ -217,33 +257,6 @@ ScreenImage SettledScreenPixels(HWND window, DWORD ms)
         ms);
     return last;
 }
-
-namespace {
-
-// `icon` drawn over a uniform background of `background`, at `width` x `height`, the
-// way a static icon control draws it.
-std::vector<DWORD> DrawnIcon(HICON icon, int width, int height, DWORD background)
-{
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC mem = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    DWORD* p = static_cast<DWORD*>(bits);
-    std::fill(p, p + static_cast<size_t>(width) * height, background);
-    DrawIconEx(mem, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    std::vector<DWORD> out(p, p + static_cast<size_t>(width) * height);
-    for (DWORD& px : out)
-        px &= 0xFFFFFF;
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    return out;
-}
-
-}  // namespace
 
 std::string IconOf(HWND box)
 {
