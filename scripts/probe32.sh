@@ -8,9 +8,9 @@
 #                              wine-env.sh has set up (DIR: a scratch folder of the build
 #                              tree); same answers
 #
-# Kernels built without 32-bit emulation, or booted with it switched off
-# (ia32_emulation=0), answer the first with "Exec format error" or kill the program
-# with SIGSEGV at its first 32-bit instruction; there 32-bit Wine cannot start either.
+# Where the kernel has no 32-bit emulation, or has it switched off, the first probe
+# already fails: the program is refused (Exec format error) or killed (SIGSEGV), and
+# 32-bit Wine cannot start a process there either. The reason given is what happened.
 # VNQRX_NO_32BIT=1 makes the probe fail as on such a machine.
 
 vnqrx_probe_reason=""
