@@ -18,6 +18,8 @@ bool QueryVersion(OSVERSIONINFOA& info)
 
 }  // namespace
 
+TokenInformationFn g_getTokenInformation = &::GetTokenInformation;
+
 int ClassifyOSVersion(DWORD major, DWORD minor)
 {
     switch (major) {
@@ -75,12 +77,12 @@ bool IsAdminUser()
     }
 
     DWORD needed = 0;
-    ::GetTokenInformation(token, TokenGroups, nullptr, 0, &needed);
+    g_getTokenInformation(token, TokenGroups, nullptr, 0, &needed);
     bool found = false;
     if (needed != 0) {
         // DWORD-aligned buffer for the group list
         std::vector<DWORD_PTR> buffer((needed + sizeof(DWORD_PTR) - 1) / sizeof(DWORD_PTR));
-        if (::GetTokenInformation(token, TokenGroups, buffer.data(), needed, &needed))
+        if (g_getTokenInformation(token, TokenGroups, buffer.data(), needed, &needed))
             found = GroupsContainSid(reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()), admins);
     }
     ::CloseHandle(token);

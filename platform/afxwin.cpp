@@ -171,6 +171,34 @@ void CDialog::CenterIfAtOrigin()
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// The dialog manager passes on DWLP_MSGRESULT as the answer to most messages, but for
+// these it passes on the dialog procedure's own return value and ignores DWLP_MSGRESULT
+// (a WM_QUERYDRAGICON answered through DWLP_MSGRESULT reaches the sender as 1, TRUE).
+bool AnswersThroughReturnValue(UINT msg)
+{
+    switch (msg) {
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_INITDIALOG:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     CDialog* self;
@@ -201,6 +229,8 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp)
     LRESULT result = 0;
     try {
         if (OnMessage(msg, wp, lp, result)) {
+            if (AnswersThroughReturnValue(msg))
+                return static_cast<INT_PTR>(result);
             ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
             return TRUE;
         }

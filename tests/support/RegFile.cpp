@@ -158,10 +158,10 @@ bool StageSections(const std::vector<RegFileSection>& sections, std::string& err
     return true;
 }
 
-static void Snapshot(HKEY root, const std::string& path, RegTree& tree)
+static void Snapshot(HKEY root, const std::string& path, RegTree& tree, REGSAM view = 0)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return;
     auto& values = tree[path];
     for (DWORD i = 0;; ++i) {
@@ -179,13 +179,20 @@ static void Snapshot(HKEY root, const std::string& path, RegTree& tree)
     const std::vector<std::string> children = SubKeyNames(key);
     RegCloseKey(key);
     for (const std::string& c : children)
-        Snapshot(root, path.empty() ? c : path + "\\" + c, tree);
+        Snapshot(root, path.empty() ? c : path + "\\" + c, tree, view);
 }
 
 RegTree SnapshotTree(HKEY root, const std::string& path)
 {
     RegTree tree;
     Snapshot(root, path, tree);
+    return tree;
+}
+
+RegTree SnapshotTree(HKEY root, const std::string& path, REGSAM view)
+{
+    RegTree tree;
+    Snapshot(root, path, tree, view);
     return tree;
 }
 
@@ -232,6 +239,14 @@ std::vector<RegTree> SnapshotFootprintTrees()
     std::vector<RegTree> all;
     for (const Watched& w : kWatched)
         all.push_back(SnapshotTree(w.root, w.path));
+    return all;
+}
+
+std::vector<RegTree> SnapshotFootprintTrees(REGSAM view)
+{
+    std::vector<RegTree> all;
+    for (const Watched& w : kWatched)
+        all.push_back(SnapshotTree(w.root, w.path, view));
     return all;
 }
 

@@ -31,6 +31,9 @@ bool StageSections(const std::vector<RegFileSection>& sections, std::string& err
 // A whole key tree: path below the root -> value name -> (type, bytes).
 using RegTree = std::map<std::string, std::map<std::string, std::pair<DWORD, std::string>>>;
 RegTree SnapshotTree(HKEY root, const std::string& path);
+// The same through one view of the registry (KEY_WOW64_64KEY, KEY_WOW64_32KEY): a 32-bit
+// program on 64-bit Windows sees the 32-bit view unless it names another.
+RegTree SnapshotTree(HKEY root, const std::string& path, REGSAM view);
 // Differences between two snapshots, one line each; empty when equal.
 std::vector<std::string> DiffTrees(const RegTree& before, const RegTree& after);
 
@@ -39,4 +42,5 @@ std::vector<std::string> DiffTrees(const RegTree& before, const RegTree& after);
 // each line prefixed with its tree. Wine's own session state under Software\Wine is
 // left out of the differences.
 std::vector<RegTree> SnapshotFootprintTrees();
+std::vector<RegTree> SnapshotFootprintTrees(REGSAM view);
 std::vector<std::string> DiffFootprintTrees(const std::vector<RegTree>& before, const std::vector<RegTree>& after);
