@@ -3,6 +3,8 @@
 // code calls through it only there.
 #pragma once
 
+#include <string>
+
 namespace seams {
 
 // Another program at work in a folder being removed: called after the folder has been
