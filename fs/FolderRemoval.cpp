@@ -1,6 +1,7 @@
 #include "fs/FolderRemoval.h"
 
 #include "fs/PathUtil.h"
+#include "platform/WideString.h"
 #include "fs/SafeFileFind.h"
 #include "platform/seams.h"
 

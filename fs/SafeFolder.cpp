@@ -1,6 +1,7 @@
 #include "fs/SafeFolder.h"
 
 #include "fs/PathUtil.h"
+#include "platform/WideString.h"
 
 #include <windows.h>
 #include <shlobj.h>

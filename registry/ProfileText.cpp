@@ -238,7 +238,7 @@ DWORD CProfileText::GetSection(const char* section, char* buffer, DWORD size) co
 {
     // The name is looked up as the reader does: converted from the ANSI code page.
     const int length = ::MultiByteToWideChar(CP_ACP, 0, section, -1, nullptr, 0);
-    std::wstring name(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    WString name(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
     if (length > 0)
         ::MultiByteToWideChar(CP_ACP, 0, section, -1, &name[0], length);
 

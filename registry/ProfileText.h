@@ -4,6 +4,8 @@
 // rewritten by any program of the user, the bytes in the executable cannot.
 #pragma once
 
+#include "platform/WideString.h"
+
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -43,9 +45,9 @@ private:
     // Copies at most `room` - 1 characters of the span and a NUL; the characters copied.
     DWORD CopyCut(WCHAR* to, Span span, DWORD room) const;
 
-    std::wstring m_text;   // the whole file as UTF-16
+    WString m_text;   // the whole file as UTF-16
     // In file order; the first holds the lines before any section header and has no name.
     std::vector<Section> m_sections;
     std::vector<Entry> m_entries;
-    mutable std::wstring m_wide;   // the UTF-16 answer, before its conversion
+    mutable WString m_wide;   // the UTF-16 answer, before its conversion
 };
