@@ -4,6 +4,6 @@ namespace seams {
 
 void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name) = nullptr;
 
-void (*afterRegDataWritten)(const std::string& path) = nullptr;
+void (*afterRegDataWritten)(const char* path) = nullptr;
 
 }  // namespace seams

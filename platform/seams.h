@@ -14,6 +14,6 @@ extern void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name);
 
 // Another program at work in the temporary folder: called with the registry data file's
 // path once the file has been written there, before anything else happens to it.
-extern void (*afterRegDataWritten)(const std::string& path);
+extern void (*afterRegDataWritten)(const char* path);
 
 }  // namespace seams

@@ -68,7 +68,7 @@ CProfileText::CProfileText(const std::string& bytes)
     int n = ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, nullptr, 0);
     if (n > 0) {
         m_text.resize(static_cast<size_t>(n));
-        ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, &m_text[0], n);
+        ::MultiByteToWideChar(codePage, 0, bytes.data() + skip, length, m_text.data(), n);
     }
     Parse();
 }
@@ -220,12 +220,12 @@ DWORD CProfileText::GetSectionNames(char* buffer, DWORD size) const
 {
     if (m_wide.size() < size)
         m_wide.resize(size);
-    DWORD wide = SectionNamesW(&m_wide[0], size);
+    DWORD wide = SectionNamesW(m_wide.data(), size);
     if (wide == 0) {
         buffer[0] = '\0';
         return 0;
     }
-    int n = ::WideCharToMultiByte(CP_ACP, 0, &m_wide[0], static_cast<int>(wide + 1), buffer,
+    int n = ::WideCharToMultiByte(CP_ACP, 0, m_wide.data(), static_cast<int>(wide + 1), buffer,
                                   static_cast<int>(size - 1), nullptr, nullptr);
     if (n == 0) {
         buffer[size - 1] = '\0';
@@ -238,22 +238,22 @@ DWORD CProfileText::GetSection(const char* section, char* buffer, DWORD size) co
 {
     // The name is looked up as the reader does: converted from the ANSI code page.
     const int length = ::MultiByteToWideChar(CP_ACP, 0, section, -1, nullptr, 0);
-    WString name(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    std::vector<WCHAR> name(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
     if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, section, -1, &name[0], length);
+        ::MultiByteToWideChar(CP_ACP, 0, section, -1, name.data(), length);
 
     // The UTF-16 answer gets twice the room: one character may take two bytes.
     const DWORD wideSize = size * 2;
     if (m_wide.size() < wideSize)
         m_wide.resize(wideSize);
-    DWORD wide = SectionW(Find(name.c_str(), name.size() - 1), &m_wide[0], wideSize);
+    DWORD wide = SectionW(Find(name.data(), name.size() - 1), m_wide.data(), wideSize);
     if (wide == 0) {
         buffer[0] = buffer[1] = '\0';
         return 0;
     }
     if (wide == wideSize - 2)
         ++wide;   // cut off: convert the second final NUL too
-    int n = ::WideCharToMultiByte(CP_ACP, 0, &m_wide[0], static_cast<int>(wide + 1), buffer,
+    int n = ::WideCharToMultiByte(CP_ACP, 0, m_wide.data(), static_cast<int>(wide + 1), buffer,
                                   static_cast<int>(size), nullptr, nullptr);
     if (n == 0 || static_cast<DWORD>(n) == size) {
         buffer[size - 2] = buffer[size - 1] = '\0';

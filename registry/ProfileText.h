@@ -4,8 +4,6 @@
 // rewritten by any program of the user, the bytes in the executable cannot.
 #pragma once
 
-#include "platform/WideString.h"
-
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -45,9 +43,11 @@ private:
     // Copies at most `room` - 1 characters of the span and a NUL; the characters copied.
     DWORD CopyCut(WCHAR* to, Span span, DWORD room) const;
 
-    WString m_text;   // the whole file as UTF-16
+    // The whole file as UTF-16. (Vectors, not std::wstring: that would bring the library's
+    // whole wide string into the executable.)
+    std::vector<WCHAR> m_text;
     // In file order; the first holds the lines before any section header and has no name.
     std::vector<Section> m_sections;
     std::vector<Entry> m_entries;
-    mutable WString m_wide;   // the UTF-16 answer, before its conversion
+    mutable std::vector<WCHAR> m_wide;   // the UTF-16 answer, before its conversion
 };

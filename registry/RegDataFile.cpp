@@ -124,6 +124,6 @@ std::string ExtractRegDataFile()
         RemoveIfPlainFile(aside);
     }
     if (seams::afterRegDataWritten != nullptr)
-        seams::afterRegDataWritten(path);
+        seams::afterRegDataWritten(path.c_str());
     return path;
 }

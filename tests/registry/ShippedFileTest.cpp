@@ -305,9 +305,10 @@ protected:
                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders]\r\n\"" +
                std::string(kDecoyFolderValue) + "\"=\"\"\r\n";
     }
-    static void Rewrite(const std::string& path) { WriteText(path, Hostile()); }
-    static void ReplaceWithLink(const std::string& path)
+    static void Rewrite(const char* path) { WriteText(path, Hostile()); }
+    static void ReplaceWithLink(const char* name)
     {
+        const std::string path = name;
         WriteText(TempPath("VnQRXHostile.dat"), Hostile());
         UnixRename(Wide(path), Wide(path + ".gone"));
         MakeUnixLink(Wide(path), Wide(TempPath("VnQRXHostile.dat")));
@@ -319,7 +320,7 @@ TEST_F(RegistryStep, DeletesWhatTheToolListsWhateverHappensToTheWrittenFile)
     ASSERT_TRUE(CanMakeUnixLinks());
     const struct {
         const char* name;
-        void (*hook)(const std::string&);
+        void (*hook)(const char*);
     } rows[] = {{"file rewritten", &RegistryStep::Rewrite}, {"file replaced by a link", &RegistryStep::ReplaceWithLink}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
