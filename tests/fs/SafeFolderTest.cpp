@@ -157,6 +157,11 @@ TEST(RegisteredFolder, NeverASystemOrProfileFolderNorWhatHoldsOne)
     ::CreateDirectoryA(inside.c_str(), nullptr);
     EXPECT_EQ(FolderVerdict::Refused, JudgeRegisteredFolder(inside + "\\"));
     ::RemoveDirectoryA(inside.c_str());
+    // The real System32 as a 32-bit program on 64-bit Windows names it (no listing shows it).
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    const std::string sysnative = Ansi(windows) + "\\Sysnative\\";
+    EXPECT_EQ(wow64 ? FolderVerdict::Refused : FolderVerdict::Missing, JudgeRegisteredFolder(sysnative));
 }
 
 TEST(RegisteredFolder, AFolderOfItsOwnReachedAsSpelledIsRemovableAMissingOneIsMissing)
