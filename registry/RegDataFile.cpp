@@ -48,18 +48,43 @@ std::string CreateBeside(const std::string& path, CFile& file)
     return std::string();
 }
 
+// Whether `handle` holds the entry `path` itself, not the target of a link there (Wine
+// opens a Unix symbolic link's target, and shows it as an ordinary file).
+bool IsHeldAt(HANDLE handle, const std::string& path)
+{
+    char full[MAX_PATH * 2];
+    DWORD n = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    char resolved[MAX_PATH * 2 + 8];
+    DWORD r = ::GetFinalPathNameByHandleA(handle, resolved, sizeof resolved, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= sizeof full || r < 4 || r >= sizeof resolved)
+        return false;
+    return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, resolved + 4, static_cast<int>(r - 4), full,
+                            static_cast<int>(n)) == CSTR_EQUAL;
+}
+
 // Removes a file moved aside from the path, unless it is a link of any kind: then it stays.
+// Everything goes through one handle, so that nothing put at that name meanwhile is acted on.
 void RemoveIfPlainFile(const std::string& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = ::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return;
     BY_HANDLE_FILE_INFORMATION info = {};
-    BOOL known = ::GetFileInformationByHandle(h, &info);
+    if (::GetFileInformationByHandle(h, &info) && info.nNumberOfLinks == 1 &&
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsHeldAt(h, path)) {
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+            FILE_BASIC_INFO basic = {};   // zero times: left as they are
+            basic.FileAttributes = info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+            if (basic.FileAttributes == 0)
+                basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+        }
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+    }
     ::CloseHandle(h);
-    if (known && info.nNumberOfLinks == 1 && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        DeleteFileForce(path.c_str());
 }
 
 // Deletes the file at `path` through a handle, only when it is still the file `ours`
