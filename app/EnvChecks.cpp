@@ -1,5 +1,7 @@
 #include "EnvChecks.h"
 
+#include "platform/seams.h"
+
 #include <vector>
 
 namespace {
@@ -18,7 +20,6 @@ bool QueryVersion(OSVERSIONINFOA& info)
 
 }  // namespace
 
-TokenInformationFn g_getTokenInformation = &::GetTokenInformation;
 
 int ClassifyOSVersion(DWORD major, DWORD minor)
 {
@@ -77,12 +78,12 @@ bool IsAdminUser()
     }
 
     DWORD needed = 0;
-    g_getTokenInformation(token, TokenGroups, nullptr, 0, &needed);
+    seams::getTokenInformation(token, TokenGroups, nullptr, 0, &needed);
     bool found = false;
     if (needed != 0) {
         // DWORD-aligned buffer for the group list
         std::vector<DWORD_PTR> buffer((needed + sizeof(DWORD_PTR) - 1) / sizeof(DWORD_PTR));
-        if (g_getTokenInformation(token, TokenGroups, buffer.data(), needed, &needed))
+        if (seams::getTokenInformation(token, TokenGroups, buffer.data(), needed, &needed))
             found = GroupsContainSid(reinterpret_cast<const TOKEN_GROUPS*>(buffer.data()), admins);
     }
     ::CloseHandle(token);

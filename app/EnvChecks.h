@@ -16,10 +16,6 @@ enum OSKind {
 // Does the process token hold the built-in Administrators group (S-1-5-32-544)?
 bool IsAdminUser();
 
-// Test seam: the token query of IsAdminUser, so that a standard user's token can be
-// produced (every token Wine makes holds the Administrators group).
-using TokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-extern TokenInformationFn g_getTokenInformation;
 // Which family of Windows versions is running.
 int GetOSKind();
 // Is User Account Control switched on by machine policy ("EnableLUA" non-zero)?

@@ -1,9 +1,9 @@
 #include "afxfile.h"
 
 #include "afxwin.h"
+#include "platform/seams.h"
 #include "res/resource.h"
 
-CFile::WriteFn CFile::s_writeFile = &::WriteFile;
 
 namespace {
 
@@ -70,7 +70,7 @@ BOOL CFile::Open(const std::string& path, UINT flags)
 void CFile::Write(const void* data, DWORD count)
 {
     DWORD written = 0;
-    if (!s_writeFile(m_hFile, data, count, &written, nullptr))
+    if (!seams::writeFile(m_hFile, data, count, &written, nullptr))
         throw CFileException(static_cast<LONG>(::GetLastError()), m_strFileName);
     if (written != count)
         throw CFileException(ERROR_DISK_FULL, m_strFileName);

@@ -52,9 +52,6 @@ public:
     // The open handle (INVALID_HANDLE_VALUE when closed).
     operator HANDLE() const { return m_hFile; }
 
-    // Test seam: the write call, so that a full disk can be produced in tests.
-    using WriteFn = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
-    static WriteFn s_writeFile;
 
 private:
     HANDLE m_hFile = INVALID_HANDLE_VALUE;

@@ -6,4 +6,7 @@ void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name) = nullptr;
 
 void (*afterRegDataWritten)(const char* path) = nullptr;
 
+BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = &::WriteFile;
+BOOL(WINAPI* getTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD) = &::GetTokenInformation;
+
 }  // namespace seams

@@ -1,9 +1,9 @@
 // Test seams: the few points where a test makes a fault or a race happen for real, at
-// the exact moment it would strike. Every one is null in the shipped program, and the
-// code calls through it only there.
+// the exact moment it would strike. In the shipped program each is null or the system's
+// own call, and the code calls through it only there.
 #pragma once
 
-#include <string>
+#include <windows.h>
 
 namespace seams {
 
@@ -15,5 +15,12 @@ extern void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name);
 // Another program at work in the temporary folder: called with the registry data file's
 // path once the file has been written there, before anything else happens to it.
 extern void (*afterRegDataWritten)(const char* path);
+
+// A full disk while the data file is written: the write call.
+extern BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+
+// A standard user's token, which Wine never gives (every token there holds the
+// Administrators group): the query of the token's groups.
+extern BOOL(WINAPI* getTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
 
 }  // namespace seams

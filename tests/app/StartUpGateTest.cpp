@@ -3,6 +3,7 @@
 // end-to-end tests; a standard user's token cannot be had under Wine.)
 #include "app/CleanupApp.h"
 #include "app/EnvChecks.h"
+#include "platform/seams.h"
 #include "e2e/Driver.h"
 #include "support/TestSupport.h"
 
@@ -45,7 +46,7 @@ TEST(StartUpGate, AStandardUserIsToldSoEvenWhileAnotherInstanceRuns)
     // Held as a running instance holds it.
     HANDLE running = CreateMutexA(nullptr, FALSE, "Global\\CleanupVnQRXMutex");
     ASSERT_NE(nullptr, running);
-    g_getTokenInformation = &StandardUserToken;
+    seams::getTokenInformation = &StandardUserToken;
     EXPECT_FALSE(IsAdminUser());
 
     std::string text, icon;
@@ -60,7 +61,7 @@ TEST(StartUpGate, AStandardUserIsToldSoEvenWhileAnotherInstanceRuns)
     CCleanupApp app;
     EXPECT_FALSE(app.InitInstance());
     user.join();
-    g_getTokenInformation = &::GetTokenInformation;
+    seams::getTokenInformation = &::GetTokenInformation;
 
     EXPECT_EQ(Sjis("本ツールをご使用になるには、「管理者権限」を持つユーザーでログオンする必要があります。"), text)
         << "message 102, not a silent exit";

@@ -218,7 +218,7 @@ TEST(ExtractRegDataFile, AFailedWriteRaisesAndLeavesNoCutOffFile)
 {
     // A full disk cannot be had on demand here; the write call is the seam.
     const std::string path = TempPath("VnQRXReg.dat");
-    CFile::s_writeFile = &DiskFull;
+    seams::writeFile = &DiskFull;
     bool raised = false;
     try {
         ExtractRegDataFile();
@@ -228,7 +228,7 @@ TEST(ExtractRegDataFile, AFailedWriteRaisesAndLeavesNoCutOffFile)
         EXPECT_EQ(path, e.m_strFileName);
         EXPECT_NE(std::string::npos, e.GetErrorMessage().find(path));
     }
-    CFile::s_writeFile = &::WriteFile;
+    seams::writeFile = &::WriteFile;
     EXPECT_TRUE(raised);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
     EXPECT_EQ(0, FilesBeside(path)) << "the cut-off copy";
