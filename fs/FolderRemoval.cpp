@@ -1,8 +1,8 @@
 #include "fs/FolderRemoval.h"
 
 #include "fs/PathUtil.h"
-#include "platform/WideString.h"
 #include "fs/SafeFileFind.h"
+#include "fs/WidePath.h"
 #include "platform/seams.h"
 
 #include <winternl.h>
@@ -95,31 +95,6 @@ HANDLE OpenBeneath(HANDLE folder, const WString& name, ACCESS_MASK access, ULONG
         return nullptr;
     }
     return handle;
-}
-
-// The system's resolved path of what `handle` holds (\\?\C:\..., \\?\UNC\...).
-WString ResolvedPath(HANDLE handle)
-{
-    WString path(MAX_PATH, L'\0');
-    for (int tries = 0; tries < 2; ++tries) {
-        DWORD n = ::GetFinalPathNameByHandleW(handle, &path[0], static_cast<DWORD>(path.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0)
-            return WString();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.assign(n + 1, L'\0');
-    }
-    return WString();
-}
-
-bool SameText(const WString& a, const WString& b)
-{
-    return a.size() == b.size() &&
-           ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
 }
 
 // Bytes the name takes in the ANSI code page (a character without a form there takes one).
@@ -257,50 +232,17 @@ void DeleteListedFile(const OpenFolder& folder, const Listed& entry)
     ::CloseHandle(h);
 }
 
-// The starting folder as a full path in UTF-16, from an ANSI path that converts exactly
-// (a path that only a best fit could turn into ANSI names another folder). Empty when
-// there is none.
-WString ExactFullPath(const std::string& ansi)
+// The long form of a full path (see LongPathForm); empty for a drive's or share's top
+// folder, which is never removed as a tree.
+WString LongForm(const WString& full)
 {
-    int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()),
-                                  nullptr, 0);
-    if (n <= 0)
-        return WString();
-    WString wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
-    BOOL usedDefault = FALSE;
-    int back = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr,
-                                     &usedDefault);
-    std::string again(static_cast<size_t>(back > 0 ? back : 0), '\0');
-    if (back > 0)
-        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, &again[0], back, nullptr, &usedDefault);
-    if (usedDefault || again != ansi)
-        return WString();
-    DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        return WString();
-    WString full(size, L'\0');
-    DWORD got = ::GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
-    if (got == 0 || got >= size)
-        return WString();
-    full.resize(got);
-    return full;
-}
-
-// "C:\x\y\" -> "\\?\C:\x\y", "\\server\share\x\" -> "\\?\UNC\server\share\x": the form
-// GetFinalPathNameByHandleW gives. Empty for a drive's or share's top folder, which is
-// never removed as a tree.
-WString LongForm(WString full)
-{
-    while (full.size() > 1 && full.back() == L'\\')
-        full.pop_back();
-    if (full.size() > 2 && full[1] == L':' && full[2] == L'\\')
-        return L"\\\\?\\" + full;
+    if (full.size() > 3 && full[1] == L':' && full[2] == L'\\')
+        return LongPathForm(full);
     if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\' && full[2] != L'?' && full[2] != L'.') {
         size_t server = full.find(L'\\', 2);
         size_t share = server == WString::npos ? server : full.find(L'\\', server + 1);
         if (share != WString::npos && share + 1 < full.size())
-            return L"\\\\?\\UNC\\" + full.substr(2);
+            return LongPathForm(full);
     }
     return WString();
 }
@@ -383,14 +325,17 @@ BOOL RemoveFolderTree(const char* path)
         s.back() = '\\';
     s = AddBackslash(s);
 
-    const WString full = ExactFullPath(s);
+    // Only a path that converts exactly: one that only a best fit could turn into ANSI
+    // names another folder.
+    WString wide;
+    const WString full = ToWideExactly(s, wide) ? FullPathW(wide) : WString();
     const WString spelled = LongForm(full);
     if (spelled.empty()) {
         ::SetLastError(ERROR_INVALID_NAME);
         return FALSE;
     }
     // The listing limit of the ANSI calls: the folder's pattern must fit in MAX_PATH.
-    const size_t ansiLength = AnsiLength(full.substr(0, full.find_last_not_of(L'\\') + 1));
+    const size_t ansiLength = AnsiLength(full);
     if (ansiLength + 1 + sizeof kAllEntries > MAX_PATH) {
         ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return FALSE;
@@ -424,13 +369,10 @@ BOOL RemoveFolderTree(const char* path)
         return TRUE;   // a file of that name: there is no such folder
     }
     top.resolved = ResolvedPath(top.handle);
-    if (!SameText(top.resolved, spelled)) {
+    if (!IsResolvedAs(top.resolved, full)) {
         // Reached through a link, or a link that Wine shows as its target: what the
         // handle holds is not the folder the path spells, and nothing in it is touched.
-        WString expanded(32768, L'\0');
-        DWORD n = ::GetLongPathNameW(spelled.c_str(), &expanded[0], static_cast<DWORD>(expanded.size()));
-        if (n == 0 || n >= expanded.size() || !SameText(top.resolved, expanded.substr(0, n)))
-            return Stop(held, ERROR_CANT_RESOLVE_FILENAME);
+        return Stop(held, ERROR_CANT_RESOLVE_FILENAME);
     }
     top.ansiLength = ansiLength;
     if (!ListHeldFolder(top))

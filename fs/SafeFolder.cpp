@@ -1,7 +1,7 @@
 #include "fs/SafeFolder.h"
 
 #include "fs/PathUtil.h"
-#include "platform/WideString.h"
+#include "fs/WidePath.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -200,46 +200,12 @@ struct HeldFolder {
     Identity id;
 };
 
-WString ToWide(const std::string& ansi, bool exact)
-{
-    int n = ::MultiByteToWideChar(CP_ACP, exact ? MB_ERR_INVALID_CHARS : 0, ansi.data(),
-                                  static_cast<int>(ansi.size()), nullptr, 0);
-    if (n <= 0)
-        return WString();
-    WString w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, exact ? MB_ERR_INVALID_CHARS : 0, ansi.data(), static_cast<int>(ansi.size()), &w[0],
-                          n);
-    return w;
-}
-
-WString FullPathW(const WString& path)
-{
-    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        return WString();
-    WString full(size, L'\0');
-    DWORD got = ::GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-    if (got == 0 || got >= size)
-        return WString();
-    full.resize(got);
-    while (full.size() > 3 && full.back() == L'\\')
-        full.pop_back();
-    return full;
-}
-
-bool SameW(const WString& a, const WString& b)
-{
-    return a.size() == b.size() &&
-           ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                  TRUE) == CSTR_EQUAL;
-}
-
 // `inner` is `outer` or lies below it.
 bool WithinW(const WString& inner, const WString& outer)
 {
     if (outer.empty() || inner.size() < outer.size())
         return false;
-    if (!SameW(inner.substr(0, outer.size()), outer))
+    if (!SameText(inner.substr(0, outer.size()), outer))
         return false;
     return inner.size() == outer.size() || outer.back() == L'\\' || inner[outer.size()] == L'\\';
 }
@@ -249,7 +215,7 @@ bool WithinW(const WString& inner, const WString& outer)
 bool Inspect(const WString& path, HeldFolder& f, DWORD& attributes, bool& exists)
 {
     f.spelled = path;
-    HANDLE h = ::CreateFileW((L"\\\\?\\" + path).c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE h = ::CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -266,20 +232,9 @@ bool Inspect(const WString& path, HeldFolder& f, DWORD& attributes, bool& exists
         f.id.index = (ULONGLONG(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         f.id.valid = true;
     }
-    wchar_t buffer[32768];
-    DWORD n = ::GetFinalPathNameByHandleW(h, buffer, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    f.resolved = ResolvedPath(h);
     ::CloseHandle(h);
-    if (n == 0 || n >= 32768 || !f.id.valid)
-        return false;
-    WString r(buffer, n);
-    if (r.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        r = L"\\\\" + r.substr(8);
-    else if (r.compare(0, 4, L"\\\\?\\") == 0)
-        r = r.substr(4);
-    while (r.size() > 3 && r.back() == L'\\')
-        r.pop_back();
-    f.resolved = r;
-    return true;
+    return f.id.valid && !f.resolved.empty();
 }
 
 void AddProtected(std::vector<HeldFolder>& out, const WString& path)
@@ -316,7 +271,7 @@ WString RegText(HKEY key, const wchar_t* sub, const wchar_t* name)
 // The folders a registered folder may not be, hold, or lie in (the Windows folder):
 // every profile of the system's profile list with the profiles folder, Default and
 // Public; every known folder the system enumerates; the classic special folders.
-std::vector<HeldFolder> ProtectedFolders()
+std::vector<HeldFolder> ProtectedFolders(const std::vector<std::string>& wellKnown)
 {
     std::vector<HeldFolder> out;
     const wchar_t kProfiles[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
@@ -352,8 +307,8 @@ std::vector<HeldFolder> ProtectedFolders()
     }
     if (SUCCEEDED(init))
         ::CoUninitialize();
-    for (const std::string& known : WellKnownFolders())
-        AddProtected(out, ToWide(known, false));
+    for (const std::string& known : wellKnown)
+        AddProtected(out, ToWide(known));
     return out;
 }
 
@@ -368,7 +323,7 @@ WString WindowsFolder()
 
 FolderVerdict JudgeRegisteredFolder(const std::string& folder)
 {
-    const WString loose = FullPathW(ToWide(folder, false));
+    const WString loose = FullPathW(ToWide(folder));
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     HeldFolder candidate;
     bool exists = false;
@@ -377,19 +332,15 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
     const bool opened = Inspect(loose, candidate, attributes, exists);
     if (!exists || (opened && !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
         return FolderVerdict::Missing;   // no folder there: nothing to remove, nothing to report
-    if (!opened || !IsRemovableFolder(folder, WellKnownFolders()))
+    const std::vector<std::string> wellKnown = WellKnownFolders();
+    if (!opened || !IsRemovableFolder(folder, wellKnown))
         return FolderVerdict::Refused;
     // The path exactly as spelled: no best fit, no link at any level, no share.
-    const WString spelled = FullPathW(ToWide(folder, true));
-    if (spelled.empty() || !SameW(spelled, loose) || spelled.compare(0, 2, L"\\\\") == 0 ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    WString wide;
+    const WString spelled = ToWideExactly(folder, wide) ? FullPathW(wide) : WString();
+    if (spelled.empty() || !SameText(spelled, loose) || spelled.compare(0, 2, L"\\\\") == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsResolvedAs(candidate.resolved, spelled))
         return FolderVerdict::Refused;
-    if (!SameW(candidate.resolved, spelled)) {
-        wchar_t longer[32768];
-        DWORD n = ::GetLongPathNameW(spelled.c_str(), longer, 32768);
-        if (n == 0 || n >= 32768 || !SameW(candidate.resolved, FullPathW(longer)))
-            return FolderVerdict::Refused;
-    }
     // The drive: a volume of its own, not a substituted or network drive.
     const WString drive = spelled.substr(0, 2);
     wchar_t target[1024] = {};
@@ -401,7 +352,7 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
     if (candidate.resolved.size() <= 3)
         return FolderVerdict::Refused;   // a volume's root
 
-    std::vector<HeldFolder> guarded = ProtectedFolders();
+    const std::vector<HeldFolder> guarded = ProtectedFolders(wellKnown);
     HeldFolder windows;
     bool windowsExists = false;
     const WString windowsPath = WindowsFolder();
@@ -424,10 +375,10 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
         bool e = false;
         if (!Inspect(prefix, step, a, e))
             return FolderVerdict::Refused;
-        if (step.id == windows.id && !SameW(prefix, windowsPath))
+        if (step.id == windows.id && !SameText(prefix, windowsPath))
             return FolderVerdict::Refused;
         for (const HeldFolder& g : guarded)
-            if (step.id == g.id && !SameW(prefix, g.spelled) && !SameW(prefix, g.resolved))
+            if (step.id == g.id && !SameText(prefix, g.spelled) && !SameText(prefix, g.resolved))
                 return FolderVerdict::Refused;
     }
     return FolderVerdict::Removable;

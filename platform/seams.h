@@ -9,7 +9,7 @@ namespace seams {
 
 // Another program at work in a folder being removed: called after the folder has been
 // listed and before the listed entry `name` of it is opened. `folder` is the folder's
-// resolved path (\\?\C:\...).
+// resolved path (C:\...).
 extern void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name);
 
 // Another program at work in the temporary folder: called with the registry data file's

@@ -866,8 +866,7 @@ void SwapForLink(const wchar_t* folderText, const wchar_t* nameText)
     if (g_swap.done || name != g_swap.name)
         return;
     g_swap.done = true;
-    const std::wstring listed = folder.substr(4);   // without \\?\ in front
-    const std::wstring entry = g_swap.folderItself ? listed : listed + L"\\" + name;
+    const std::wstring entry = g_swap.folderItself ? folder : folder + L"\\" + name;
     EXPECT_TRUE(UnixRename(entry, g_swap.stash));
     EXPECT_TRUE(MakeUnixLink(entry, g_swap.target));
 }
