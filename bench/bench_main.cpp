@@ -154,15 +154,6 @@ int Tree(int files, int folders, int runs)
     return 0;
 }
 
-std::wstring Wide(const std::string& ansi)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
-    w.resize(w.size() - 1);
-    return w;
-}
-
 std::string Lower(std::string text)
 {
     for (char& c : text)

@@ -21,16 +21,6 @@ namespace {
 // Every tree these tests build or remove lies below this folder of the Wine prefix.
 const char kScratchBase[] = "C:\\vnqrx\\scratch\\fs\\";
 
-std::wstring Wide(const std::string& ansi)
-{
-    if (ansi.empty())
-        return std::wstring();
-    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], n);
-    return w;
-}
-
 // Long-path form, so that the tests' own set-up and clean-up reach past MAX_PATH.
 std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
 

@@ -123,15 +123,6 @@ std::vector<std::wstring> SystemFoldersW()
     return out;
 }
 
-std::string Ansi(const std::wstring& w)
-{
-    int n = ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-    s.resize(static_cast<size_t>(n > 0 ? n - 1 : 0));
-    return s;
-}
-
 TEST(RegisteredFolder, NeverASystemOrProfileFolderNorWhatHoldsOne)
 {
     const std::vector<std::wstring> folders = SystemFoldersW();

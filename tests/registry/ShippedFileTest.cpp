@@ -240,15 +240,6 @@ void WriteText(const std::string& path, const std::string& text)
     out << text;
 }
 
-std::wstring Wide(const std::string& ansi)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
-    w.resize(w.size() - 1);
-    return w;
-}
-
 // An earlier copy at the data file's place that is a link, as another program of the user
 // could leave it: the link is replaced, its target keeps its content and its read-only
 // attribute, and a target that does not exist is not created.

@@ -19,3 +19,21 @@ std::string Convert(const std::string& text, UINT from, UINT to)
 
 std::string Sjis(const std::string& utf8) { return Convert(utf8, CP_UTF8, 932); }
 std::string Utf8(const std::string& sjis) { return Convert(sjis, 932, CP_UTF8); }
+
+std::wstring Wide(const std::string& ansi)
+{
+    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], n);
+    return w;
+}
+
+std::string Ansi(const std::wstring& wide)
+{
+    int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
