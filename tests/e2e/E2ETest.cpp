@@ -430,6 +430,17 @@ protected:
     }
 
     void ExpectFolderLeftAlone(const char* folder);
+    // Answers Yes in the confirmation box, and expects the run to end in the completion
+    // box (status 116, bar 100), which it closes.
+    void YesToCompletion(HWND confirm)
+    {
+        ASSERT_TRUE(Answer(confirm, IDYES));
+        HWND done = tool.WaitBox(kWait);
+        ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
+        EXPECT_EQ(S("Velnor for QRXのアンインストールが完了しました。"), StatusText(main));
+        EXPECT_EQ(100, ProgressPos(main));
+        ASSERT_TRUE(Answer(done, IDOK));
+    }
 
     ToolProcess tool;
     HWND main = nullptr;
@@ -443,12 +454,7 @@ TEST_F(Run, RemovesTheWholeSuiteAndNothingElse)
               "Velnor for QRXを起動している場合は終了させてください。Velnor for QRXをアンインストールしてよろしいですか？",
               {IDYES, IDNO}, "information");
     EXPECT_EQ(S("システムを確認しています。"), StatusText(main));
-    ASSERT_TRUE(Answer(confirm, IDYES));
-    HWND done = tool.WaitBox(kWait);
-    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
-    EXPECT_EQ(S("Velnor for QRXのアンインストールが完了しました。"), StatusText(main));
-    EXPECT_EQ(100, ProgressPos(main));
-    ASSERT_TRUE(Answer(done, IDOK));
+    ASSERT_NO_FATAL_FAILURE(YesToCompletion(confirm));
     ExpectUninstalled();
 }
 
@@ -508,10 +514,7 @@ TEST_F(Run, ShiftAndCtrlWhileClickingForceTheFixedFolder)
     ASSERT_TRUE(Answer(forced, IDOK));
     HWND confirm = tool.WaitBox(kWait);
     ASSERT_NE(nullptr, confirm);
-    ASSERT_TRUE(Answer(confirm, IDYES));
-    HWND done = tool.WaitBox(kWait);
-    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
-    ASSERT_TRUE(Answer(done, IDOK));
+    ASSERT_NO_FATAL_FAILURE(YesToCompletion(confirm));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kInstallDir));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
 }
@@ -551,10 +554,7 @@ TEST_F(Run, NormalModeRemovesTheRegisteredFolderNotTheDefaultOne)
         ASSERT_TRUE(StageInstallation(error, "C:\\Elsewhere\\Velnor QRX\\")) << error;
         SetRegistration("InstallDir", registered);
         HWND confirm = Click();
-        ASSERT_TRUE(Answer(confirm, IDYES));
-        HWND done = tool.WaitBox(kWait);
-        ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
-        ASSERT_TRUE(Answer(done, IDOK));
+        ASSERT_NO_FATAL_FAILURE(YesToCompletion(confirm));
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Elsewhere\\Velnor QRX"));
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\Elsewhere")) << "its parent stays";
         EXPECT_EQ(std::vector<std::string>{}, DiffFiles(defaultFolder, SnapshotFiles(kInstallDir)));
@@ -569,12 +569,7 @@ TEST_F(Run, AnEmptyRegisteredFolderStillRemovesTheStartMenuAndTheRegistry)
     const FileTree defaultFolder = SnapshotFiles(kInstallDir);
     SetRegistration("InstallDir", "");
     HWND confirm = Click();
-    ASSERT_TRUE(Answer(confirm, IDYES));
-    HWND done = tool.WaitBox(kWait);
-    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
-    EXPECT_EQ(S("Velnor for QRXのアンインストールが完了しました。"), StatusText(main));
-    EXPECT_EQ(100, ProgressPos(main));
-    ASSERT_TRUE(Answer(done, IDOK));
+    ASSERT_NO_FATAL_FAILURE(YesToCompletion(confirm));
     EXPECT_EQ(std::vector<std::string>{}, DiffFiles(defaultFolder, SnapshotFiles(kInstallDir)))
         << "no folder is named, none is removed";
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(StartMenuFolder().c_str()));
@@ -759,10 +754,7 @@ TEST_F(Run64, AFullRunLeavesThe64BitViewAsItWas)
     for (const std::string& d : staged)
         EXPECT_EQ(std::string::npos, d.find(": SOFTWARE\\Halcyra")) << "staged in the 64-bit view: " << d;
     HWND confirm = Click();
-    ASSERT_TRUE(Answer(confirm, IDYES));
-    HWND done = tool.WaitBox(kWait);
-    ExpectBox(done, kTitle, "アンインストールが完了しました。", {IDOK}, "information");
-    ASSERT_TRUE(Answer(done, IDOK));
+    ASSERT_NO_FATAL_FAILURE(YesToCompletion(confirm));
     ExpectUninstalled();
     std::vector<std::string> left;
     for (const std::string& d : View64Diff())
