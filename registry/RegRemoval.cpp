@@ -22,29 +22,14 @@ size_t FindFirstChar(const std::string& text, char ch)
 
 }  // namespace
 
-BOOL RegDeleteEntry(HKEY root, std::string subKey, std::string valueName)
-{
-    HKEY key = RegOpen(root, subKey, FALSE);
-    if (key == nullptr)
-        return FALSE;
-    if (valueName == "@" || !valueName.empty()) {
-        // A value that is not there answers ERROR_FILE_NOT_FOUND: nothing deleted, not a failure.
-        LONG result = ::RegDeleteValueA(key, valueName == "@" ? "" : valueName.c_str());
-        if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
-            RegClose(key);
-            return FALSE;
-        }
-    }
-    RegDeleteKeyIfEmpty(key);
-    RegClose(key);
-    return TRUE;
-}
-
 namespace {
 
-// Splits a section's key path at its first backslash and looks the root name up (exact
-// spelling); false for an unknown root or a path without a backslash.
-bool SplitSection(const std::string& section, HKEY& root, std::string& subKey)
+// Where a section's key lies. The roots by their exact spelling; HKEY_CLASSES_ROOT names
+// two places. On Windows it is a merged view in which, for opening and deleting, a key
+// of the user's own classes wins over the machine's: a copy the user puts there would be
+// cleaned instead of the machine's registration. So a listed class is worked in the
+// machine's classes and in the user's, each opened explicitly.
+std::vector<RegKeyPlace> SectionPlaces(const std::string& section)
 {
     static const struct {
         const char* name;
@@ -56,60 +41,65 @@ bool SplitSection(const std::string& section, HKEY& root, std::string& subKey)
         {"HKEY_USERS", HKEY_USERS},
     };
     size_t slash = FindFirstChar(section, '\\');
-    std::string rootName = slash == std::string::npos ? std::string() : section.substr(0, slash);
-    subKey = slash == std::string::npos ? section : section.substr(slash + 1);
+    const std::string rootName = slash == std::string::npos ? std::string() : section.substr(0, slash);
+    const std::string subKey = slash == std::string::npos ? section : section.substr(slash + 1);
     for (const auto& r : kRoots) {
-        if (rootName == r.name) {
-            root = r.key;
-            return true;
-        }
+        if (rootName != r.name)
+            continue;
+        if (r.key != HKEY_CLASSES_ROOT)
+            return {{r.key, subKey}};
+        const std::string classes = "Software\\Classes\\" + subKey;
+        return {{HKEY_LOCAL_MACHINE, classes}, {HKEY_CURRENT_USER, classes}};
     }
-    return false;
+    return {};
 }
 
-// The entries of one section, worked with the key held open from the first to the last:
-// each named value is deleted, then the key if it is left empty. Working entry by entry,
-// opening the key for each and testing it for emptiness after each, ends the same way:
-// - every entry acts on this one key, and nothing else changes it meanwhile, so the
-//   first open answers for all of them;
-// - entries only ever delete, so a key that is empty after one entry is empty after
-//   every later one, and the later entries then have nothing left to delete; the one
-//   test that counts is the one after the last entry whose value deletion did not fail
-//   (a failed deletion skips the test, a value that is not there does not).
-// A value that is not there is found by the deletion's own answer, without a query first.
-void RemoveSectionEntries(const std::string& section, const std::vector<std::string>& valueNames)
+}  // namespace
+
+BOOL RegDeleteEntries(HKEY key, const std::vector<std::string>& valueNames)
 {
-    HKEY root = nullptr;
-    std::string subKey;
-    if (!SplitSection(section, root, subKey))
-        return;
-    HKEY key = RegOpen(root, subKey, FALSE);
     if (key == nullptr)
-        return;
+        return FALSE;
+    // Line by line, each line would delete its value and then test the key for emptiness
+    // (not after a failed deletion; after a value that is not there, yes). One test after
+    // the last line ends the same way: every line acts on this one key and only ever
+    // deletes, so a key empty after one line is empty after every later one, and the later
+    // lines then have nothing left to delete.
     bool test = false;
+    bool failed = false;
     for (const std::string& name : valueNames) {
         if (name.empty()) {
             test = true;   // no value named: only the emptiness test
             continue;
         }
+        // A value that is not there answers ERROR_FILE_NOT_FOUND: nothing deleted, not a failure.
         LONG result = ::RegDeleteValueA(key, name == "@" ? "" : name.c_str());
         if (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND)
             test = true;
+        else
+            failed = true;
     }
     if (test)
         RegDeleteKeyIfEmpty(key);
-    RegClose(key);
+    return failed ? FALSE : TRUE;
 }
 
-}  // namespace
+BOOL RegDeleteEntry(HKEY root, std::string subKey, std::string valueName)
+{
+    HKEY key = RegOpenListed(root, subKey, RegReadAnchors());
+    if (key == nullptr)
+        return FALSE;
+    BOOL ok = RegDeleteEntries(key, {valueName});
+    RegClose(key);
+    return ok;
+}
 
 BOOL RemoveRegistryEntry(const std::string& section, const std::string& valueName)
 {
-    HKEY root = nullptr;
-    std::string subKey;
-    if (!SplitSection(section, root, subKey))
-        return FALSE;
-    return RegDeleteEntry(root, subKey, valueName);
+    BOOL ok = FALSE;
+    for (const RegKeyPlace& place : SectionPlaces(section))
+        ok |= RegDeleteEntry(place.root, place.subKey, valueName);
+    return ok;
 }
 
 std::string EntryValueName(const std::string& line)
@@ -143,6 +133,7 @@ size_t RunRegistryPass(const CProfileText& data)
     DWORD got = data.GetSectionNames(names.data(), kBufferSize);
     std::vector<std::string> sections = SplitProfileList(names.data(), got, kBufferSize);
 
+    const std::vector<RegAnchor> anchors = RegReadAnchors();
     size_t calls = 0;
     std::vector<char> lines(kBufferSize, '\0');
     std::vector<std::string> valueNames;
@@ -159,7 +150,12 @@ size_t RunRegistryPass(const CProfileText& data)
                 valueNames.push_back(EntryValueName(line));
         }
         calls += valueNames.size();
-        RemoveSectionEntries(section, valueNames);
+        // The key is held open from the section's first line to its last.
+        for (const RegKeyPlace& place : SectionPlaces(section)) {
+            HKEY key = RegOpenListed(place.root, place.subKey, anchors);
+            RegDeleteEntries(key, valueNames);
+            RegClose(key);
+        }
     }
     return calls;
 }

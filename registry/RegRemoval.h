@@ -6,12 +6,19 @@
 #include <string>
 #include <vector>
 
-// Opens root\subKey with full access, deletes the named value ("@": the default value;
-// empty: none), then the key if it is empty. FALSE when the key cannot be opened or the
-// value deletion fails.
+// The one rule for a data file's lines, on the key `key` they all name, held open by the
+// caller: each line deletes the value it names ("@": the default value; empty: none), and
+// the key is then deleted if it is left empty (no subkey, no named value). TRUE when no
+// value deletion failed (a value that is not there is no failure); FALSE for a null key.
+BOOL RegDeleteEntries(HKEY key, const std::vector<std::string>& valueNames);
+// Opens root\subKey (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or HKEY_USERS) with full
+// access, never through a registry link (RegOpenListed), and works one line on it.
+// FALSE when the key cannot be opened or the value deletion fails.
 BOOL RegDeleteEntry(HKEY root, std::string subKey, std::string valueName);
-// Splits the section's key path at its first backslash and looks the root name up
-// (exact spelling); FALSE for an unknown root.
+// Splits the section's key path at its first backslash, looks the root name up (exact
+// spelling; HKEY_CLASSES_ROOT stands for the machine's and the user's classes, each
+// worked) and works the line there. FALSE for an unknown root, else TRUE when the line
+// was worked in a key without a failed deletion.
 BOOL RemoveRegistryEntry(const std::string& section, const std::string& valueName);
 
 // The value name a data-file line addresses: the line without its double quotes, cut
@@ -21,6 +28,12 @@ std::string EntryValueName(const std::string& line);
 // answer: when it reports a cut-off list (size minus 2), the last, incomplete string is
 // dropped rather than acted on.
 std::vector<std::string> SplitProfileList(const char* buffer, DWORD returned, DWORD size);
+
+// A key a section names: a root and the path below it.
+struct RegKeyPlace {
+    HKEY root;
+    std::string subKey;
+};
 
 class CProfileText;
 

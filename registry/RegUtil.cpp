@@ -1,5 +1,7 @@
 #include "registry/RegUtil.h"
 
+#include "platform/UserSid.h"
+
 #include <vector>
 
 namespace {
@@ -48,15 +50,6 @@ std::string RegReadString(HKEY root, std::string subKey, std::string valueName, 
     return text;
 }
 
-BOOL RegValueExists(HKEY key, std::string valueName)
-{
-    if (key == nullptr)
-        return FALSE;
-    DWORD length = 0;
-    return ::RegQueryValueExA(key, valueName.c_str(), nullptr, nullptr, nullptr, &length) == ERROR_SUCCESS ? TRUE
-                                                                                                             : FALSE;
-}
-
 namespace {
 
 // The name of a key's one value, looked at: TRUE when it has a name. A key has at most one
@@ -90,37 +83,6 @@ BOOL DeleteOpenKey(HKEY key)
 
 }  // namespace
 
-BOOL RegHasNamedValue(HKEY key)
-{
-    if (key == nullptr)
-        return FALSE;
-    // Every position counts, not only the first: the default value may be enumerated
-    // first, and a key must not be taken for empty while it holds a named value that the
-    // data file does not list. Two values or more mean a named one.
-    DWORD values = 0;
-    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                           nullptr, nullptr) != ERROR_SUCCESS)
-        return TRUE;   // in doubt the key is kept
-    if (values == 0)
-        return FALSE;
-    return values > 1 ? TRUE : OnlyValueIsNamed(key);
-}
-
-BOOL RegHasSubKey(HKEY key)
-{
-    if (key == nullptr)
-        return FALSE;
-    char name[kNameBuffer] = {};
-    DWORD length = kNameBuffer;
-    FILETIME written;
-    LONG result = ::RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, &written);
-    if (result == ERROR_NO_MORE_ITEMS)
-        return FALSE;
-    if (result != ERROR_SUCCESS)
-        return TRUE;   // in doubt the key is kept
-    return name[0] != '\0' ? TRUE : FALSE;
-}
-
 BOOL RegDeleteKeyIfEmpty(HKEY key)
 {
     if (key == nullptr)
@@ -136,4 +98,154 @@ BOOL RegDeleteKeyIfEmpty(HKEY key)
     if (subKeys > 0 || values > 1 || (values == 1 && OnlyValueIsNamed(key)))
         return FALSE;
     return DeleteOpenKey(key);
+}
+
+namespace {
+
+// The name the registry gives the key `key` holds ("\REGISTRY\MACHINE\SOFTWARE\..."),
+// from NtQueryKey (KeyNameInformation, which Wine 8 answers too); empty when unknown.
+WString KernelName(HKEY key)
+{
+    using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const NtQueryKeyFn ntQueryKey =
+        reinterpret_cast<NtQueryKeyFn>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryKey"));
+    const int kKeyNameInformation = 3;
+    if (ntQueryKey == nullptr)
+        return WString();
+    std::vector<ULONG> buffer(512);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ULONG needed = 0;
+        const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+        if (ntQueryKey(key, kKeyNameInformation, buffer.data(), size, &needed) >= 0) {
+            const ULONG bytes = buffer[0];   // KEY_NAME_INFORMATION: length, then the name
+            if (bytes > size - sizeof(ULONG))
+                return WString();
+            return WString(reinterpret_cast<const wchar_t*>(&buffer[1]), bytes / sizeof(wchar_t));
+        }
+        if (needed <= size)
+            return WString();
+        buffer.resize(needed / sizeof(ULONG) + 1);
+    }
+    return WString();
+}
+
+// The components of a registry name, without the 32-bit view's "Wow6432Node" (which the
+// system puts in for a 32-bit program wherever that view differs).
+std::vector<WString> Components(const WString& name)
+{
+    std::vector<WString> out;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size() && name[i] != L'\\')
+            continue;
+        const WString part = name.substr(start, i - start);
+        const wchar_t kWow[] = L"Wow6432Node";
+        if (!part.empty() &&
+            ::CompareStringOrdinal(part.c_str(), static_cast<int>(part.size()), kWow, 11, TRUE) != CSTR_EQUAL)
+            out.push_back(part);
+        start = i + 1;
+    }
+    return out;
+}
+
+bool SameName(const WString& a, const WString& b)
+{
+    const std::vector<WString> x = Components(a), y = Components(b);
+    if (x.size() != y.size())
+        return false;
+    for (size_t i = 0; i < x.size(); ++i) {
+        if (::CompareStringOrdinal(x[i].c_str(), static_cast<int>(x[i].size()), y[i].c_str(),
+                                   static_cast<int>(y[i].size()), TRUE) != CSTR_EQUAL)
+            return false;
+    }
+    return true;
+}
+
+WString Wide(const std::string& ansi)
+{
+    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    WString wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
+    return wide;
+}
+
+// `path` starts with the components of `prefix` (""  starts every path); `rest` receives
+// what follows.
+bool StartsWithKey(const std::string& path, const std::string& prefix, std::string& rest)
+{
+    if (prefix.empty()) {
+        rest = path;
+        return true;
+    }
+    if (path.size() < prefix.size() || (path.size() > prefix.size() && path[prefix.size()] != '\\') ||
+        ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(prefix.size()),
+                         prefix.c_str(), static_cast<int>(prefix.size())) != CSTR_EQUAL)
+        return false;
+    rest = path.size() > prefix.size() ? path.substr(prefix.size() + 1) : std::string();
+    return true;
+}
+
+// The name the registry gives root\subKey, opened the ordinary way (links followed).
+WString OpenedName(HKEY root, const char* subKey)
+{
+    HKEY key = RegOpen(root, subKey, TRUE);
+    const WString name = key != nullptr ? KernelName(key) : WString();
+    RegClose(key);
+    return name;
+}
+
+}  // namespace
+
+std::vector<RegAnchor> RegReadAnchors()
+{
+    const WString sid = CurrentUserSid();
+    const WString user = sid.empty() ? WString() : L"\\REGISTRY\\USER\\" + sid;
+    std::vector<RegAnchor> anchors = {
+        {HKEY_LOCAL_MACHINE, "", L"\\REGISTRY\\MACHINE"},
+        {HKEY_USERS, "", L"\\REGISTRY\\USER"},
+        {HKEY_CURRENT_USER, "", user},
+    };
+    // The control set in use, wherever the system's link leads within SYSTEM.
+    const char kControlSet[] = "SYSTEM\\CurrentControlSet";
+    WString controlSet = OpenedName(HKEY_LOCAL_MACHINE, kControlSet);
+    if (!SameName(controlSet.substr(0, 24), L"\\REGISTRY\\MACHINE\\SYSTEM") || Components(controlSet).size() != 4)
+        controlSet.clear();
+    anchors.push_back({HKEY_LOCAL_MACHINE, kControlSet, controlSet});
+    // The user's classes: the key itself (Wine), or the user's classes hive (Windows).
+    const char kClasses[] = "Software\\Classes";
+    WString classes = OpenedName(HKEY_CURRENT_USER, kClasses);
+    if (user.empty() || !(SameName(classes, user + L"\\Software\\Classes") || SameName(classes, user + L"_Classes")))
+        classes.clear();
+    anchors.push_back({HKEY_CURRENT_USER, kClasses, classes});
+    return anchors;
+}
+
+HKEY RegOpenListed(HKEY root, const std::string& subKey, const std::vector<RegAnchor>& anchors)
+{
+    const RegAnchor* anchor = nullptr;
+    std::string rest;
+    for (const RegAnchor& a : anchors) {
+        std::string r;
+        if (a.root == root && StartsWithKey(subKey, a.subKey, r) &&
+            (anchor == nullptr || a.subKey.size() > anchor->subKey.size())) {
+            anchor = &a;
+            rest = r;
+        }
+    }
+    if (anchor == nullptr || anchor->name.empty())
+        return nullptr;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, subKey.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return nullptr;
+    // A link opened as itself holds its target in a REG_LINK value of this name.
+    DWORD type = REG_NONE;
+    const bool link = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
+                          ERROR_SUCCESS && type == REG_LINK;
+    const WString expected = rest.empty() ? anchor->name : anchor->name + L"\\" + Wide(rest);
+    if (link || !SameName(KernelName(key), expected)) {
+        ::RegCloseKey(key);
+        return nullptr;
+    }
+    return key;
 }

@@ -1,11 +1,13 @@
 // The removal pass over small data files written for the test, against scratch keys.
 #include "registry/ProfileText.h"
 #include "registry/RegRemoval.h"
+#include "registry/RegUtil.h"
 #include "support/RegScratch.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -130,6 +132,119 @@ TEST_F(RegPass, ReachesEveryRoot)
     Run(text);
     for (const ScratchRoot& r : kScratchRoots)
         EXPECT_FALSE(KeyExists(r.root, r.path)) << r.rootName;
+}
+
+// The one rule every line follows, through the entry calls the pass is built on: what
+// one line leaves of its key.
+TEST_F(RegPass, EachLineDeletesItsValueThenItsKeyIfLeftEmpty)
+{
+    const std::string k = std::string(kCuPath) + "\\Line";
+    struct Row {
+        const char* what;
+        std::vector<std::string> values;   // staged ("" the default value); none: the key only
+        bool subKey, createKey;
+        const char* line;                  // the value name the line gives
+        BOOL result;
+        bool keyStays;
+    } rows[] = {
+        {"its value, then the key left empty", {"A"}, false, true, "A", TRUE, false},
+        {"its value; another named value keeps the key", {"A", "Keep"}, false, true, "A", TRUE, true},
+        {"the default value", {""}, false, true, "@", TRUE, false},
+        {"no such value: the key left empty still goes", {}, false, true, "A", TRUE, false},
+        {"no such value: a named value keeps the key", {"Keep"}, false, true, "A", TRUE, true},
+        {"no value named: a default value alone does not keep the key", {""}, false, true, "", TRUE, false},
+        {"a subkey keeps the key", {"A"}, true, true, "A", TRUE, true},
+        {"no key", {}, false, false, "A", FALSE, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        DeleteTree(HKEY_CURRENT_USER, k);
+        if (r.createKey)
+            ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, k));
+        for (const std::string& v : r.values)
+            SetString(HKEY_CURRENT_USER, k, v, "x");
+        if (r.subKey)
+            CreateKey(HKEY_CURRENT_USER, k + "\\Sub");
+        EXPECT_EQ(r.result, RemoveRegistryEntry(kCu + "\\Line", r.line));
+        EXPECT_EQ(r.keyStays, KeyExists(HKEY_CURRENT_USER, k));
+        if (r.keyStays) {
+            EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, k, std::string(r.line) == "@" ? "" : r.line));
+            EXPECT_EQ(std::find(r.values.begin(), r.values.end(), "Keep") != r.values.end(),
+                      ValueExists(HKEY_CURRENT_USER, k, "Keep"));
+        }
+    }
+    // The same rule for all of a section's lines on the key the pass holds.
+    DeleteTree(HKEY_CURRENT_USER, k);
+    for (const char* v : {"", "A", "B"})
+        SetString(HKEY_CURRENT_USER, k, v, "x");
+    HKEY key = RegOpenListed(HKEY_CURRENT_USER, k, RegReadAnchors());
+    ASSERT_NE(nullptr, key);
+    EXPECT_EQ(TRUE, RegDeleteEntries(key, {"@", "A", "", "B"}));
+    RegCloseKey(key);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, k));
+}
+
+// Another program of the user can make any key of the user's own hive a registry link,
+// to a key of the machine's. Nothing the link leads to is touched, and the link stays.
+TEST_F(RegPass, NeverFollowsARegistryLink)
+{
+    const std::string victim = std::string(kScratchRoots[2].path) + "\\Victim";   // HKEY_LOCAL_MACHINE
+    SetString(HKEY_LOCAL_MACHINE, victim, "A", "machine's");
+    SetString(HKEY_LOCAL_MACHINE, victim + "\\Child", "C", "machine's");
+    CreateKey(HKEY_LOCAL_MACHINE, victim + "\\Bare");
+    const std::string link = std::string(kCuPath) + "\\Link";
+    ASSERT_TRUE(MakeRegistryLink(HKEY_CURRENT_USER, link, HKEY_LOCAL_MACHINE, victim));
+    ASSERT_TRUE(ValueExists(HKEY_CURRENT_USER, link, "A")) << "the link leads to the machine's key";
+    // A class the user's classes hold as a link to the same key.
+    const std::string userClass = std::string("Software\\Classes\\") + kScratchRoots[0].path;
+    const bool hadClasses = KeyExists(HKEY_CURRENT_USER, "Software\\Classes");
+    CreateKey(HKEY_CURRENT_USER, "Software\\Classes");
+    ASSERT_TRUE(MakeRegistryLink(HKEY_CURRENT_USER, userClass, HKEY_LOCAL_MACHINE, victim));
+    const std::string cr = std::string("HKEY_CLASSES_ROOT\\") + kScratchRoots[0].path;
+
+    Run(Crlf({"[" + kCu + "\\Link]", "\"A\"=\"x\"", "",               // the listed key is the link
+              "[" + kCu + "\\Link\\Bare]", "",                         // a link above it
+              "[" + kCu + "\\Link\\Child]", "\"C\"=\"x\"", "",
+              "[" + cr + "]", "\"A\"=\"x\"", "",
+              "[" + cr + "\\Bare]", ""}));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, victim, "A"));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, victim + "\\Child", "C"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, victim + "\\Bare"));
+    EXPECT_TRUE(IsRegistryLink(HKEY_CURRENT_USER, link));
+    EXPECT_TRUE(IsRegistryLink(HKEY_CURRENT_USER, userClass));
+    // Nor through the entry calls.
+    EXPECT_FALSE(RemoveRegistryEntry(kCu + "\\Link", "A"));
+    EXPECT_FALSE(RemoveRegistryEntry(kCu + "\\Link\\Bare", ""));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, victim, "A"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, victim + "\\Bare"));
+
+    DeleteTree(HKEY_CURRENT_USER, userClass);
+    if (!hadClasses)
+        DeleteTree(HKEY_CURRENT_USER, "Software\\Classes");
+}
+
+// A listed class is worked where the machine registers it and where the user's own
+// classes hold a copy of it, which on Windows would hide the machine's from a pass
+// through HKEY_CLASSES_ROOT. The same lines and the same emptiness rule in each.
+TEST_F(RegPass, WorksAClassInTheMachinesAndInTheUsersClasses)
+{
+    const std::string machine = std::string("Software\\Classes\\") + kScratchRoots[0].path;
+    const std::string user = machine;
+    const bool hadClasses = KeyExists(HKEY_CURRENT_USER, "Software\\Classes");
+    SetString(HKEY_LOCAL_MACHINE, machine + "\\shell", "", "open");
+    SetString(HKEY_LOCAL_MACHINE, machine + "\\shell", "Listed", "x");
+    SetString(HKEY_CURRENT_USER, user + "\\shell", "", "open");
+    SetString(HKEY_CURRENT_USER, user + "\\shell", "Listed", "x");
+    SetString(HKEY_CURRENT_USER, user + "\\shell", "Unlisted", "the user's");
+    const std::string cr = std::string("HKEY_CLASSES_ROOT\\") + kScratchRoots[0].path;
+    Run(Crlf({"[" + cr + "]", "", "[" + cr + "\\shell]", "@=\"open\"", "\"Listed\"=\"x\""}));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, machine));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, user + "\\shell", ""));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, user + "\\shell", "Listed"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, user + "\\shell", "Unlisted"));
+    DeleteTree(HKEY_CURRENT_USER, user);
+    if (!hadClasses)
+        DeleteTree(HKEY_CURRENT_USER, "Software\\Classes");
 }
 
 TEST(EntryValueName, RemovesQuotesAndCutsAtTheFirstEqualsSign)

@@ -22,16 +22,77 @@ std::vector<std::string> SubKeyNames(HKEY key)
     return children;
 }
 
+namespace {
+
+using NtKeyCallFn = LONG(WINAPI*)(HANDLE);
+using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+
+bool IsLinkKey(HKEY key)
+{
+    DWORD type = REG_NONE;
+    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+// Deletes the key a handle holds (the link itself, for a link opened as itself).
+void DeleteHeldKey(HKEY key)
+{
+    static const auto ntDeleteKey =
+        reinterpret_cast<NtKeyCallFn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey"));
+    ntDeleteKey(key);
+}
+
+}  // namespace
+
 void DeleteTree(HKEY root, const std::string& path)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
+    if (IsLinkKey(key)) {
+        DeleteHeldKey(key);   // never what the link leads to
+        RegCloseKey(key);
+        return;
+    }
     const std::vector<std::string> children = SubKeyNames(key);
     RegCloseKey(key);
     for (const std::string& c : children)
         DeleteTree(root, path + "\\" + c);
     RegDeleteKeyA(root, path.c_str());
+}
+
+bool MakeRegistryLink(HKEY root, const std::string& path, HKEY targetRoot, const std::string& targetPath)
+{
+    // The link names its target as the registry does: ask the target itself.
+    static const auto ntQueryKey =
+        reinterpret_cast<NtQueryKeyFn>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey"));
+    HKEY target;
+    if (RegOpenKeyExA(targetRoot, targetPath.c_str(), 0, KEY_READ, &target) != ERROR_SUCCESS)
+        return false;
+    ULONG buffer[1024];
+    ULONG needed = 0;
+    const LONG status = ntQueryKey(target, 3 /* KeyNameInformation */, buffer, sizeof buffer, &needed);
+    RegCloseKey(target);
+    if (status < 0)
+        return false;
+    HKEY link;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, nullptr, &link,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(&buffer[1]),
+                                   buffer[0]) == ERROR_SUCCESS;
+    RegCloseKey(link);
+    return ok;
+}
+
+bool IsRegistryLink(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    const bool link = IsLinkKey(key);
+    RegCloseKey(key);
+    return link;
 }
 
 bool CreateKey(HKEY root, const std::string& path)

@@ -14,8 +14,13 @@ struct ScratchRoot {
 // One scratch key under each of the four roots.
 extern const ScratchRoot kScratchRoots[4];
 
-// Deletes root\path and everything below it; quiet when it does not exist.
+// Deletes root\path and everything below it; quiet when it does not exist. A registry
+// link on the way down is deleted itself, never followed.
 void DeleteTree(HKEY root, const std::string& path);
+// Makes root\path a registry link to targetRoot\targetPath (which must exist), as any
+// program of the user can in the user's own hive.
+bool MakeRegistryLink(HKEY root, const std::string& path, HKEY targetRoot, const std::string& targetPath);
+bool IsRegistryLink(HKEY root, const std::string& path);
 // Creates root\path (and its parents).
 bool CreateKey(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
