@@ -5,8 +5,6 @@
 #include "fs/WidePath.h"
 #include "platform/seams.h"
 
-#include <winternl.h>
-
 #include <vector>
 
 // Removing a folder tree as administrator, in a folder that any program of the user can
@@ -45,57 +43,6 @@ const char kAllEntries[] = "*.*";
 const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-using NtCreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                        PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(NTSTATUS);
-
-// ntdll is in every process; the relative open has no Win32 form.
-struct NtCalls {
-    NtCreateFileFn createFile = nullptr;
-    RtlNtStatusToDosErrorFn toDosError = nullptr;
-    NtCalls()
-    {
-        HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-        if (ntdll != nullptr) {
-            createFile = reinterpret_cast<NtCreateFileFn>(::GetProcAddress(ntdll, "NtCreateFile"));
-            toDosError = reinterpret_cast<RtlNtStatusToDosErrorFn>(::GetProcAddress(ntdll, "RtlNtStatusToDosError"));
-        }
-    }
-};
-
-const NtCalls& Nt()
-{
-    static const NtCalls calls;
-    return calls;
-}
-
-// Opens the entry `name` of the folder held by `folder`, never following a link at the
-// entry itself. nullptr on failure, with the reason in the last-error code.
-HANDLE OpenBeneath(HANDLE folder, const WString& name, ACCESS_MASK access, ULONG share, ULONG options)
-{
-    const NtCalls& nt = Nt();
-    if (nt.createFile == nullptr || name.empty() || name.size() > 32767) {
-        ::SetLastError(ERROR_INVALID_FUNCTION);
-        return nullptr;
-    }
-    UNICODE_STRING unicodeName;
-    unicodeName.Buffer = const_cast<PWSTR>(name.c_str());
-    unicodeName.Length = unicodeName.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, folder, nullptr);
-    IO_STATUS_BLOCK io = {};
-    HANDLE handle = nullptr;
-    NTSTATUS status = nt.createFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, FILE_OPEN,
-                                    options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
-                                        FILE_OPEN_FOR_BACKUP_INTENT,
-                                    nullptr, 0);
-    if (status < 0) {
-        ::SetLastError(nt.toDosError != nullptr ? nt.toDosError(status) : ERROR_ACCESS_DENIED);
-        return nullptr;
-    }
-    return handle;
-}
 
 // Bytes the name takes in the ANSI code page (a character without a form there takes one).
 size_t AnsiLength(const WString& name)
@@ -173,7 +120,7 @@ enum class Opened { Folder, Unlinked, Stays };
 Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& child)
 {
     HANDLE h = OpenBeneath(parent.handle, entry.name, FILE_LIST_DIRECTORY | DELETE | FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, 0, FILE_OPEN);
     if (h == nullptr)
         return Opened::Stays;
     const DWORD attributes = HeldAttributes(h);
@@ -207,7 +154,7 @@ Opened OpenSubfolder(const OpenFolder& parent, const Listed& entry, OpenFolder& 
 void DeleteListedFile(const OpenFolder& folder, const Listed& entry)
 {
     HANDLE h = OpenBeneath(folder.handle, entry.name, DELETE | FILE_WRITE_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE);
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE, FILE_OPEN);
     if (h == nullptr)
         return;
     // It must be the listed entry itself: a link held as itself resolves to its own
@@ -275,17 +222,6 @@ BOOL IsDirExist(const std::string& path)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TRUE : FALSE;
 }
 
-BOOL DeleteFileForce(const char* path)
-{
-    DWORD attributes = ::GetFileAttributesA(path);
-    // Only a read-only file needs its attributes rewritten. Skipping the rewrite
-    // otherwise keeps it off file links: SetFileAttributesA acts on a link's target,
-    // and would give the target the link's own attribute bits.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        ::SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    return ::DeleteFileA(path);
-}
-
 BOOL IsDirEmpty(const char* path)
 {
     CSafeFileFind finder;
@@ -328,7 +264,16 @@ BOOL RemoveFolderTree(const char* path)
     // Only a path that converts exactly: one that only a best fit could turn into ANSI
     // names another folder.
     WString wide;
-    const WString full = ToWideExactly(s, wide) ? FullPathW(wide) : WString();
+    if (!ToWideExactly(s, wide)) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    return RemoveFolderTreeW(wide);
+}
+
+BOOL RemoveFolderTreeW(const WString& path)
+{
+    const WString full = path.empty() ? WString() : FullPathW(path);
     const WString spelled = LongForm(full);
     if (spelled.empty()) {
         ::SetLastError(ERROR_INVALID_NAME);

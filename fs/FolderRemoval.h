@@ -1,13 +1,13 @@
 // File-system tests and removals: single files, and whole folder trees depth first.
 #pragma once
 
+#include "platform/WideString.h"
+
 #include <windows.h>
 #include <string>
 
 BOOL IsFileExist(const std::string& path);
 BOOL IsDirExist(const std::string& path);
-// Deletes one file, also when it is read-only.
-BOOL DeleteFileForce(const char* path);
 // 1 when the folder lists nothing but "." and "..", and when it cannot be listed.
 BOOL IsDirEmpty(const char* path);
 // Removes an empty folder (path without trailing backslash). On failure 0, with
@@ -21,6 +21,9 @@ BOOL RemoveDirWithReason(const char* path);
 // name; links (junctions, directory links, mount points) are removed, never entered,
 // and where the system cannot remove a link itself (Wine) it stays with its folder.
 BOOL RemoveFolderTree(const char* path);
+// The same for a path in UTF-16, taken exactly as it is (for a folder whose path has no
+// exact form in the ANSI code page).
+BOOL RemoveFolderTreeW(const WString& path);
 // 0 for an empty path, 1 when the path names no existing folder, else RemoveFolderTree;
 // a folder that is itself a link is only unlinked.
 BOOL DeleteFolderIfExists(std::string path);

@@ -2,6 +2,7 @@
 
 #include "fs/PathUtil.h"
 #include "fs/WidePath.h"
+#include "platform/UserSid.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -107,7 +108,7 @@ bool Normalise(const std::string& raw, std::string& out)
 
 }  // namespace
 
-std::vector<std::string> WellKnownFolders()
+std::vector<std::string> WellKnownFolders(bool withTemp)
 {
     static const int kCsidl[] = {
         CSIDL_WINDOWS,          CSIDL_SYSTEM,          CSIDL_SYSTEMX86,
@@ -140,7 +141,7 @@ std::vector<std::string> WellKnownFolders()
         if (slash > 0)
             folders.push_back(AddBackslash(profile.substr(0, static_cast<size_t>(slash))));
     }
-    DWORD n = ::GetTempPathA(sizeof path, path);
+    DWORD n = withTemp ? ::GetTempPathA(sizeof path, path) : 0;
     if (n != 0 && n < sizeof path)
         folders.push_back(AddBackslash(path));
     return folders;
@@ -174,7 +175,20 @@ bool IsRemovableFolder(const std::string& folder, const std::vector<std::string>
 }
 
 // ---------------------------------------------------------------------------------------
-// Registered folders judged by identity.
+// Folders judged by what they are.
+//
+// The tool runs elevated, and three of the folders it works in are named by something it
+// does not control: the registered installation folder (a registry value), the Start-menu
+// programs folder and the temporary folder (the user's own settings, which any program
+// of the user may change without elevation). Whatever they name, the folder acted on must
+// be, once resolved (every link, junction and drive alias on the way seen through):
+//   - on a volume of its own, not a share, a substituted or a network drive;
+//   - not a volume's root, not the Windows folder nor anything in it;
+//   - not the profiles folder nor a folder directly in it (every one of those is someone's
+//     profile, whatever the system's lists say: Default, a removed account's leftover);
+//   - not a profile, a known folder or a classic special folder of the system, nor a
+//     folder that holds one (the lists are the system's own, read at run time);
+// and each caller adds what it must be reached as (see the three Judge... functions).
 //
 // Under Wine 8 (measured): GetFinalPathNameByHandleW resolves links inside a drive
 // (C:\users\All Users\Microsoft gives \\?\C:\ProgramData\Microsoft), but not a drive
@@ -210,6 +224,29 @@ bool WithinW(const WString& inner, const WString& outer)
     return inner.size() == outer.size() || outer.back() == L'\\' || inner[outer.size()] == L'\\';
 }
 
+// The folder that holds `path` (no trailing separator); empty for a drive's top folder.
+WString ParentOf(const WString& path)
+{
+    const size_t slash = path.rfind(L'\\');
+    if (slash == WString::npos || path.size() <= 3)
+        return WString();
+    return slash == 2 ? path.substr(0, 3) : path.substr(0, slash);
+}
+
+// What `handle` holds: identity, resolved path, attributes. False when any is unknown.
+bool Describe(HANDLE handle, HeldFolder& f, DWORD& attributes)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileInformationByHandle(handle, &info)) {
+        attributes = info.dwFileAttributes;
+        f.id.volume = info.dwVolumeSerialNumber;
+        f.id.index = (ULONGLONG(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        f.id.valid = true;
+    }
+    f.resolved = ResolvedPath(handle);
+    return f.id.valid && !f.resolved.empty();
+}
+
 // Opens `path` as it stands (a link itself, not its target, where the system can).
 // `exists` tells a missing folder from one that cannot be opened.
 bool Inspect(const WString& path, HeldFolder& f, DWORD& attributes, bool& exists)
@@ -225,27 +262,14 @@ bool Inspect(const WString& path, HeldFolder& f, DWORD& attributes, bool& exists
         return false;
     }
     exists = true;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (::GetFileInformationByHandle(h, &info)) {
-        attributes = info.dwFileAttributes;
-        f.id.volume = info.dwVolumeSerialNumber;
-        f.id.index = (ULONGLONG(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        f.id.valid = true;
-    }
-    f.resolved = ResolvedPath(h);
+    const bool described = Describe(h, f, attributes);
     ::CloseHandle(h);
-    return f.id.valid && !f.resolved.empty();
+    return described;
 }
 
-void AddProtected(std::vector<HeldFolder>& out, const WString& path)
+// A folder of the system's lists, resolved where it exists, else as spelled.
+HeldFolder Listed(const WString& full)
 {
-    if (path.empty())
-        return;
-    wchar_t expanded[32768];
-    DWORD n = ::ExpandEnvironmentStringsW(path.c_str(), expanded, 32768);
-    const WString full = FullPathW(n > 0 && n <= 32768 ? WString(expanded) : path);
-    if (full.empty())
-        return;
     HeldFolder f;
     DWORD attributes = 0;
     bool exists = false;
@@ -253,7 +277,60 @@ void AddProtected(std::vector<HeldFolder>& out, const WString& path)
         f.resolved = full;   // compared by its spelling only
         f.id = Identity();
     }
-    out.push_back(f);
+    return f;
+}
+
+// A path as the system's own lists record it, with the system's own folders put in for
+// %SystemDrive%, %SystemRoot% and %windir%. Those are taken from the system, not from
+// this process's environment, which the user sets. Empty when anything else would need
+// expanding.
+WString ExpandFromSystem(const WString& path)
+{
+    wchar_t windows[MAX_PATH + 1];
+    const UINT n = ::GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+    if (n < 3 || n > MAX_PATH)
+        return WString();
+    const WString root = windows;
+    const struct {
+        const wchar_t* name;
+        WString value;
+    } vars[] = {{L"%SystemDrive%", root.substr(0, 2)}, {L"%SystemRoot%", root}, {L"%windir%", root}};
+    WString out;
+    for (size_t i = 0; i < path.size();) {
+        if (path[i] != L'%') {
+            out += path[i++];
+            continue;
+        }
+        bool known = false;
+        for (const auto& v : vars) {
+            const WString name = v.name;
+            if (path.size() - i >= name.size() && SameText(path.substr(i, name.size()), name)) {
+                out += v.value;
+                i += name.size();
+                known = true;
+                break;
+            }
+        }
+        if (!known)
+            return WString();
+    }
+    return out;
+}
+
+void AddProtected(std::vector<HeldFolder>& out, const WString& path)
+{
+    if (path.empty())
+        return;
+    // Both expansions where they differ: a folder protected once too often costs nothing.
+    wchar_t expanded[32768];
+    const DWORD n = ::ExpandEnvironmentStringsW(path.c_str(), expanded, 32768);
+    const WString system = ExpandFromSystem(path);
+    const WString process = n > 0 && n <= 32768 ? WString(expanded) : path;
+    for (const WString& form : {system, SameText(process, system) ? WString() : process}) {
+        const WString full = form.empty() ? WString() : FullPathW(form);
+        if (!full.empty())
+            out.push_back(Listed(full));
+    }
 }
 
 WString RegText(HKEY key, const wchar_t* sub, const wchar_t* name)
@@ -268,55 +345,126 @@ WString RegText(HKEY key, const wchar_t* sub, const wchar_t* name)
     return data;
 }
 
-// The folders a registered folder may not be, hold, or lie in (the Windows folder):
-// every profile of the system's profile list with the profiles folder, Default and
-// Public; every known folder the system enumerates; the classic special folders.
-std::vector<HeldFolder> ProtectedFolders(const std::vector<std::string>& wellKnown)
+const wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// A folder of the machine's profile list, expanded as the system does, full.
+WString ProfileListFolder(const wchar_t* sub, const wchar_t* name)
 {
-    std::vector<HeldFolder> out;
-    const wchar_t kProfiles[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-    for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public", L"AllUsersProfile"})
-        AddProtected(out, RegText(HKEY_LOCAL_MACHINE, kProfiles, name));
-    HKEY list;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfiles, 0, KEY_READ, &list) == ERROR_SUCCESS) {
-        wchar_t sid[256];
-        for (DWORD i = 0;; ++i) {
-            DWORD len = 256;
-            if (::RegEnumKeyExW(list, i, sid, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            AddProtected(out, RegText(list, sid, L"ProfileImagePath"));
-        }
-        ::RegCloseKey(list);
-    }
-    HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IKnownFolderManager* manager = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(kKnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, kIKnownFolderManager,
-                                     reinterpret_cast<void**>(&manager)))) {
-        KNOWNFOLDERID* ids = nullptr;
-        UINT count = 0;
-        if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
-            for (UINT i = 0; i < count; ++i) {
-                PWSTR path = nullptr;
-                if (SUCCEEDED(::SHGetKnownFolderPath(ids[i], KF_FLAG_DONT_VERIFY, nullptr, &path)) && path != nullptr)
-                    AddProtected(out, path);
-                ::CoTaskMemFree(path);
-            }
-            ::CoTaskMemFree(ids);
-        }
-        manager->Release();
-    }
-    if (SUCCEEDED(init))
-        ::CoUninitialize();
-    for (const std::string& known : wellKnown)
-        AddProtected(out, ToWide(known));
-    return out;
+    const WString expanded = ExpandFromSystem(RegText(HKEY_LOCAL_MACHINE, sub, name));
+    return expanded.empty() ? WString() : FullPathW(expanded);
 }
 
-WString WindowsFolder()
+// The folders a judged folder may not be, hold, or lie directly in (the profiles folder),
+// and the Windows folder it may not lie in: gathered from the system once per judgement.
+struct SystemFolders {
+    std::vector<HeldFolder> guarded;    // profiles, known and special folders
+    std::vector<HeldFolder> profiles;   // the profiles folder(s): nothing directly in them
+    HeldFolder windows;
+
+    explicit SystemFolders(const std::vector<std::string>& wellKnown)
+    {
+        for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public", L"AllUsersProfile"})
+            AddProtected(guarded, RegText(HKEY_LOCAL_MACHINE, kProfileList, name));
+        HKEY list;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ, &list) == ERROR_SUCCESS) {
+            wchar_t sid[256];
+            for (DWORD i = 0;; ++i) {
+                DWORD len = 256;
+                if (::RegEnumKeyExW(list, i, sid, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                    break;
+                const WString profile = RegText(list, sid, L"ProfileImagePath");
+                AddProtected(guarded, profile);
+                // Where the profiles really are, should ProfilesDirectory say otherwise.
+                const WString parent = ParentOf(ExpandFromSystem(profile));
+                if (!parent.empty())
+                    profiles.push_back(Listed(FullPathW(parent)));
+            }
+            ::RegCloseKey(list);
+        }
+        const WString directory = ProfileListFolder(kProfileList, L"ProfilesDirectory");
+        if (!directory.empty())
+            profiles.push_back(Listed(directory));
+        HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        IKnownFolderManager* manager = nullptr;
+        if (SUCCEEDED(::CoCreateInstance(kKnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, kIKnownFolderManager,
+                                         reinterpret_cast<void**>(&manager)))) {
+            KNOWNFOLDERID* ids = nullptr;
+            UINT count = 0;
+            if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+                for (UINT i = 0; i < count; ++i) {
+                    PWSTR path = nullptr;
+                    if (SUCCEEDED(::SHGetKnownFolderPath(ids[i], KF_FLAG_DONT_VERIFY, nullptr, &path)) &&
+                        path != nullptr)
+                        AddProtected(guarded, path);
+                    ::CoTaskMemFree(path);
+                }
+                ::CoTaskMemFree(ids);
+            }
+            manager->Release();
+        }
+        if (SUCCEEDED(init))
+            ::CoUninitialize();
+        for (const std::string& known : wellKnown)
+            AddProtected(guarded, ToWide(known));
+        wchar_t path[MAX_PATH + 1];
+        const UINT n = ::GetSystemWindowsDirectoryW(path, MAX_PATH + 1);
+        windows = Listed(n > 0 && n <= MAX_PATH ? FullPathW(path) : WString());
+    }
+};
+
+bool OnAVolumeOfItsOwn(const WString& path)
 {
-    wchar_t path[MAX_PATH + 1];
-    UINT n = ::GetSystemWindowsDirectoryW(path, MAX_PATH + 1);
-    return n > 0 && n <= MAX_PATH ? FullPathW(path) : WString();
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\')
+        return false;   // a share, or nothing the system resolved to a drive
+    const WString drive = path.substr(0, 2);
+    wchar_t target[1024] = {};
+    const UINT type = ::GetDriveTypeW((drive + L"\\").c_str());
+    if (::QueryDosDeviceW(drive.c_str(), target, 1024) == 0)
+        return false;
+    const WString device = target;
+    return device.compare(0, 8, L"\\Device\\") == 0 && device.compare(0, 11, L"\\Device\\Mup") != 0 &&
+           device.find(L"Redirector") == WString::npos && (type == DRIVE_FIXED || type == DRIVE_REMOVABLE);
+}
+
+// The judgement every caller shares, of a folder already described (`candidate`: its
+// resolved path and identity; its spelling as the caller reached it).
+FolderVerdict JudgeDescribed(const HeldFolder& candidate, const SystemFolders& system)
+{
+    const WString& resolved = candidate.resolved;
+    if (!OnAVolumeOfItsOwn(resolved) || !OnAVolumeOfItsOwn(candidate.spelled) || resolved.size() <= 3)
+        return FolderVerdict::Refused;   // a share, a substituted or network drive, a volume's root
+    const HeldFolder& windows = system.windows;
+    if (WithinW(resolved, windows.resolved) || WithinW(candidate.spelled, windows.spelled))
+        return FolderVerdict::Refused;
+    for (const HeldFolder& p : system.profiles) {
+        for (const WString& form : {resolved, candidate.spelled}) {
+            const WString parent = ParentOf(form);
+            if (SameText(form, p.resolved) || SameText(form, p.spelled) || SameText(parent, p.resolved) ||
+                SameText(parent, p.spelled))
+                return FolderVerdict::Refused;   // the profiles folder, or someone's profile
+        }
+    }
+    for (const HeldFolder& g : system.guarded) {
+        if (WithinW(g.resolved, resolved) || WithinW(g.spelled, candidate.spelled) || g.id == candidate.id)
+            return FolderVerdict::Refused;   // is, or holds, a protected folder
+    }
+    // Every folder on the way down, by identity: one that is a protected folder or the
+    // Windows folder under another name is an alias of it (a drive that stands for a
+    // folder, under Wine seen only this way).
+    for (size_t at = 2; at != WString::npos; at = resolved.find(L'\\', at + 1)) {
+        const WString prefix = at == 2 ? resolved.substr(0, 3) : resolved.substr(0, at);
+        HeldFolder step;
+        DWORD a = 0;
+        bool e = false;
+        if (!Inspect(prefix, step, a, e))
+            return FolderVerdict::Refused;
+        if (step.id == windows.id && !SameText(prefix, windows.spelled) && !SameText(prefix, windows.resolved))
+            return FolderVerdict::Refused;
+        for (const HeldFolder& g : system.guarded)
+            if (step.id == g.id && !SameText(prefix, g.spelled) && !SameText(prefix, g.resolved))
+                return FolderVerdict::Refused;
+    }
+    return FolderVerdict::Removable;
 }
 
 }  // namespace
@@ -335,51 +483,80 @@ FolderVerdict JudgeRegisteredFolder(const std::string& folder)
     const std::vector<std::string> wellKnown = WellKnownFolders();
     if (!opened || !IsRemovableFolder(folder, wellKnown))
         return FolderVerdict::Refused;
-    // The path exactly as spelled: no best fit, no link at any level, no share.
+    // The path exactly as spelled (short names are the folder's own other names): no best
+    // fit, no link at any level, no share.
     WString wide;
-    const WString spelled = ToWideExactly(folder, wide) ? FullPathW(wide) : WString();
-    if (spelled.empty() || !SameText(spelled, loose) || spelled.compare(0, 2, L"\\\\") == 0 ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsResolvedAs(candidate.resolved, spelled))
+    const WString exact = ToWideExactly(folder, wide) ? FullPathW(wide) : WString();
+    if (exact.empty() || !SameText(exact, loose) || exact.compare(0, 2, L"\\\\") == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsResolvedAs(candidate.resolved, exact))
         return FolderVerdict::Refused;
-    // The drive: a volume of its own, not a substituted or network drive.
-    const WString drive = spelled.substr(0, 2);
-    wchar_t target[1024] = {};
-    const UINT type = ::GetDriveTypeW((drive + L"\\").c_str());
-    if (::QueryDosDeviceW(drive.c_str(), target, 1024) == 0 || WString(target).compare(0, 8, L"\\Device\\") != 0 ||
-        WString(target).compare(0, 11, L"\\Device\\Mup") == 0 ||
-        WString(target).find(L"Redirector") != WString::npos || (type != DRIVE_FIXED && type != DRIVE_REMOVABLE))
-        return FolderVerdict::Refused;
-    if (candidate.resolved.size() <= 3)
-        return FolderVerdict::Refused;   // a volume's root
+    candidate.spelled = LongNames(exact);
+    return JudgeDescribed(candidate, SystemFolders(wellKnown));
+}
 
-    const std::vector<HeldFolder> guarded = ProtectedFolders(wellKnown);
-    HeldFolder windows;
-    bool windowsExists = false;
-    const WString windowsPath = WindowsFolder();
+WString OwnProfileFolder()
+{
+    const WString sid = CurrentUserSid();
+    if (sid.empty())
+        return WString();
+    return ProfileListFolder((WString(kProfileList) + L"\\" + sid).c_str(), L"ProfileImagePath");
+}
+
+FolderVerdict JudgeStartMenuFolder(const WString& programs, const WString& name, const WString& profile,
+                                   WString& removeBy)
+{
+    removeBy.clear();
+    const WString programsFull = programs.empty() ? WString() : FullPathW(programs);
+    if (programsFull.empty() || name.empty())
+        return FolderVerdict::Missing;
+    HeldFolder candidate;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    bool exists = false;
+    const bool opened = Inspect(programsFull + L"\\" + name, candidate, attributes, exists);
+    if (!exists || (opened && !(attributes & FILE_ATTRIBUTE_DIRECTORY)))
+        return FolderVerdict::Missing;
+    // Resolved against resolved: the programs folder and the profile may be reached through
+    // a link (a profile moved to another drive); the product's folder itself may not.
+    HeldFolder programsFolder, own;
     DWORD ignored = 0;
-    if (!Inspect(windowsPath, windows, ignored, windowsExists))
-        windows.resolved = windowsPath;
-    if (WithinW(candidate.resolved, windows.resolved) || WithinW(spelled, windowsPath))
+    bool e = false;
+    if (!opened || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || profile.empty() ||
+        !Inspect(programsFull, programsFolder, ignored, e) || !Inspect(FullPathW(profile), own, ignored, e) ||
+        !SameText(candidate.resolved, programsFolder.resolved + L"\\" + name) ||
+        candidate.resolved.size() <= own.resolved.size() || !WithinW(candidate.resolved, own.resolved))
         return FolderVerdict::Refused;
-    for (const HeldFolder& g : guarded) {
-        if (WithinW(g.resolved, candidate.resolved) || WithinW(g.spelled, spelled) || g.id == candidate.id)
-            return FolderVerdict::Refused;   // is, or holds, a protected folder
+    const FolderVerdict verdict = JudgeDescribed(candidate, SystemFolders(WellKnownFolders()));
+    if (verdict == FolderVerdict::Removable)
+        removeBy = candidate.resolved;
+    return verdict;
+}
+
+HANDLE OpenJudgedFolder(const WString& path, WString& resolved)
+{
+    resolved.clear();
+    const WString full = path.empty() ? WString() : FullPathW(path);
+    if (full.empty())
+        return INVALID_HANDLE_VALUE;
+    // Links on the way are followed: what is judged is the folder the handle holds.
+    HANDLE h = ::CreateFileW(LongPathForm(full).c_str(),
+                             FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+    HeldFolder folder;
+    DWORD attributes = 0;
+    if (!Describe(h, folder, attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ::CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
     }
-    // Every folder on the way down, by identity: one that is a protected folder or the
-    // Windows folder under another name is an alias of it (a drive that stands for a
-    // folder, under Wine seen only this way).
-    for (size_t at = 2; at != WString::npos; at = spelled.find(L'\\', at + 1)) {
-        const WString prefix = at == 2 ? spelled.substr(0, 3) : spelled.substr(0, at);
-        HeldFolder step;
-        DWORD a = 0;
-        bool e = false;
-        if (!Inspect(prefix, step, a, e))
-            return FolderVerdict::Refused;
-        if (step.id == windows.id && !SameText(prefix, windowsPath))
-            return FolderVerdict::Refused;
-        for (const HeldFolder& g : guarded)
-            if (step.id == g.id && !SameText(prefix, g.spelled) && !SameText(prefix, g.resolved))
-                return FolderVerdict::Refused;
+    folder.spelled = folder.resolved;
+    // The folder may be the temporary folder itself, which the well-known list names.
+    if (JudgeDescribed(folder, SystemFolders(WellKnownFolders(false))) != FolderVerdict::Removable) {
+        ::CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
     }
-    return FolderVerdict::Removable;
+    resolved = folder.resolved;
+    return h;
 }

@@ -93,6 +93,13 @@ void CFile::Abort()
     m_hFile = INVALID_HANDLE_VALUE;
 }
 
+void CFile::Attach(HANDLE handle, const std::string& path)
+{
+    Abort();
+    m_hFile = handle;
+    m_strFileName = path;
+}
+
 void CFile::Discard()
 {
     if (m_hFile == INVALID_HANDLE_VALUE)

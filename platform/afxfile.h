@@ -39,14 +39,16 @@ public:
     // FALSE when the file cannot be opened (nothing is raised); the reason stays in the
     // thread's last-error code.
     BOOL Open(const std::string& path, UINT flags);
+    // Takes over `handle`, a file opened elsewhere, named `path` in what is reported.
+    void Attach(HANDLE handle, const std::string& path);
     // Raises CFileException unless all `count` bytes were written.
     void Write(const void* data, DWORD count);
     // Raises CFileException when closing fails.
     void Close();
     // Closes without raising.
     void Abort();
-    // Deletes the file through the open handle, then closes it (modeCreateNew files only:
-    // they are opened with the right to delete). Deleting by path after closing could hit
+    // Deletes the file through the open handle, then closes it (modeCreateNew files, and
+    // files attached with the right to delete). Deleting by path after closing could hit
     // whatever another program has put at the path meanwhile.
     void Discard();
     // The open handle (INVALID_HANDLE_VALUE when closed).

@@ -16,6 +16,11 @@ extern void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name);
 // path once the file has been written there, before anything else happens to it.
 extern void (*afterRegDataWritten)(const char* path);
 
+// Windows refuses to rename a file over a read-only one (STATUS_ACCESS_DENIED), Wine does
+// not: the rename call by which files are renamed relative to a held folder
+// (NtSetInformationFile; `informationClass` 10 is FileRenameInformation).
+extern LONG(NTAPI* setFileInformation)(HANDLE file, void* io, void* information, ULONG length, int informationClass);
+
 // A full disk while the data file is written: the write call.
 extern BOOL(WINAPI* writeFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 

@@ -1,21 +1,29 @@
 #include "registry/RegDataFile.h"
 
-#include "fs/FolderRemoval.h"
+#include "fs/SafeFolder.h"
+#include "fs/WidePath.h"
 #include "platform/afxfile.h"
 #include "platform/afxwin.h"
 #include "platform/seams.h"
 #include "res/resource.h"
 
-// The temporary folder belongs to the user, and any program of the user can put a link
-// where the file goes. Measured under Wine 8 with a Unix symlink at the path: attributes
-// and the listing show an ordinary file (0x20, the target's file index, no reparse bit);
-// SetFileAttributes through it changes the target, and DeleteFile, or a deletion through a
-// handle, deletes the target and leaves the link. A hard link shares its attributes with
-// its other names. So nothing here opens, changes or deletes what is at the path: the
-// file is written under a fresh name (CREATE_NEW fails on any existing name, a dangling
-// link included) and renamed over the path, which replaces a link itself, as a whole.
-// Wine renames over a read-only file too; Windows refuses with ERROR_ACCESS_DENIED, and
-// the earlier copy is then moved aside first and removed only when it is a plain file.
+// The temporary folder is the user's: the user names it (TMP and TEMP, set in the user's
+// own environment without elevation) and any program of the user can put a link at it,
+// in it, or where the file goes. So:
+// - The folder is opened once and judged by what the handle holds (see OpenJudgedFolder):
+//   never the Windows folder nor anything in it, a drive's root, a profile or a known
+//   folder. A folder that fails gets no copy.
+// - Everything else happens by names relative to that handle, never by a path built
+//   again, so that a link put above or at the folder meanwhile moves nothing elsewhere.
+// - Nothing already at the file's name is opened, changed or deleted through a path. The
+//   copy is created under a fresh name (which fails on any existing name, a dangling link
+//   included) and renamed over the name, which replaces a link itself, as a whole.
+//   Measured under Wine 8 with a Unix symlink at the name: attributes and the listing
+//   show an ordinary file (the target's); attributes set through it change the target,
+//   and a deletion deletes the target and leaves the link.
+// - Wine renames over a read-only file too; Windows refuses (access denied). The earlier
+//   copy is then moved aside through one handle, and cleared and deleted through it, but
+//   only when that handle holds a plain file of one name at that very place.
 
 std::string LoadRegData()
 {
@@ -33,77 +41,84 @@ std::string LoadRegData()
 
 namespace {
 
-// A name beside `path` that nothing has yet, taken by `file` (opened for writing, new).
-std::string CreateBeside(const std::string& path, CFile& file)
+// A fresh name beside `name` ("VnQRXReg.dat.<process>-<tick>.tmp"), taken by a new file in
+// `folder`, opened to write, with the right to rename and delete it. nullptr when none
+// could be created.
+HANDLE CreateBeside(HANDLE folder, const WString& name, const wchar_t* kind)
 {
     for (DWORD attempt = 0; attempt < 64; ++attempt) {
-        char suffix[40];
-        wsprintfA(suffix, ".%lx-%lx.tmp", ::GetCurrentProcessId(), ::GetTickCount() + attempt);
-        std::string name = path + suffix;
-        if (file.Open(name, CFile::modeCreate | CFile::modeCreateNew | CFile::modeWrite | CFile::shareExclusive))
-            return name;
-        if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
+        wchar_t suffix[40];
+        wsprintfW(suffix, L".%lx-%lx.%ls", ::GetCurrentProcessId(), ::GetTickCount() + attempt, kind);
+        HANDLE h = OpenBeneath(folder, name + suffix, GENERIC_WRITE | DELETE, 0, FILE_NON_DIRECTORY_FILE, FILE_CREATE);
+        if (h != nullptr || (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS))
+            return h;
     }
-    return std::string();
+    return nullptr;
 }
 
-// Whether `handle` holds the entry `path` itself, not the target of a link there (Wine
-// opens a Unix symbolic link's target, and shows it as an ordinary file).
-bool IsHeldAt(HANDLE handle, const std::string& path)
+// A fresh name beside `name` that nothing has yet, for the earlier copy moved aside.
+WString AsideName(HANDLE folder, const WString& name)
 {
-    char full[MAX_PATH * 2];
-    DWORD n = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    char resolved[MAX_PATH * 2 + 8];
-    DWORD r = ::GetFinalPathNameByHandleA(handle, resolved, sizeof resolved, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0 || n >= sizeof full || r < 4 || r >= sizeof resolved)
+    for (DWORD attempt = 0; attempt < 64; ++attempt) {
+        wchar_t suffix[40];
+        wsprintfW(suffix, L".%lx-%lx.old", ::GetCurrentProcessId(), ::GetTickCount() + attempt);
+        HANDLE h = OpenBeneath(folder, name + suffix, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                               FILE_SHARE_DELETE, 0, FILE_OPEN);
+        if (h != nullptr)
+            ::CloseHandle(h);
+        else if (::GetLastError() == ERROR_FILE_NOT_FOUND)
+            return name + suffix;
+    }
+    return WString();
+}
+
+// Windows will not rename over a read-only file: the earlier copy at `name` goes aside
+// and the new one `fresh` takes its place. Only a plain file of one name, held at that
+// very place (not a link's target), is moved; it is then cleared and deleted through the
+// same handle. FALSE, with nothing changed, otherwise.
+bool ReplaceReadOnly(HANDLE folder, const WString& folderResolved, const WString& name, HANDLE fresh)
+{
+    HANDLE earlier = OpenBeneath(folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_NON_DIRECTORY_FILE,
+                                 FILE_OPEN);
+    if (earlier == nullptr)
         return false;
-    return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, resolved + 4, static_cast<int>(r - 4), full,
-                            static_cast<int>(n)) == CSTR_EQUAL;
-}
-
-// Removes a file moved aside from the path, unless it is a link of any kind: then it stays.
-// Everything goes through one handle, so that nothing put at that name meanwhile is acted on.
-void RemoveIfPlainFile(const std::string& path)
-{
-    HANDLE h = ::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (::GetFileInformationByHandle(h, &info) && info.nNumberOfLinks == 1 &&
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsHeldAt(h, path)) {
-        if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-            FILE_BASIC_INFO basic = {};   // zero times: left as they are
-            basic.FileAttributes = info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-            if (basic.FileAttributes == 0)
-                basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-            ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+    FILE_BASIC_INFO basic = {};
+    FILE_STANDARD_INFO standard = {};
+    bool moved = false;
+    if (::GetFileInformationByHandleEx(earlier, FileBasicInfo, &basic, sizeof basic) &&
+        ::GetFileInformationByHandleEx(earlier, FileStandardInfo, &standard, sizeof standard) &&
+        standard.NumberOfLinks == 1 && !(basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        SameText(ResolvedPath(earlier), folderResolved + L"\\" + name)) {
+        const WString aside = AsideName(folder, name);
+        moved = !aside.empty() && RenameBeneath(earlier, folder, aside, false);
+        if (moved && !RenameBeneath(fresh, folder, name, false)) {
+            RenameBeneath(earlier, folder, name, false);   // put back what was there
+            moved = false;
         }
-        FILE_DISPOSITION_INFO dispose = {TRUE};
-        ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
     }
-    ::CloseHandle(h);
+    if (moved) {
+        FILE_BASIC_INFO cleared = {};   // zero times: left as they are
+        cleared.FileAttributes = basic.FileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        if (cleared.FileAttributes == 0)
+            cleared.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(earlier, FileBasicInfo, &cleared, sizeof cleared);
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        ::SetFileInformationByHandle(earlier, FileDispositionInfo, &dispose, sizeof dispose);
+    }
+    ::CloseHandle(earlier);
+    return moved;
 }
 
-// Deletes the file at `path` through a handle, only when it is still the file `ours`
-// describes (same volume, same file index): another program may have replaced it.
-void DeleteIfSame(const std::string& path, const BY_HANDLE_FILE_INFORMATION& ours)
-{
-    HANDLE h = ::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    BY_HANDLE_FILE_INFORMATION now = {};
-    if (::GetFileInformationByHandle(h, &now) && now.dwVolumeSerialNumber == ours.dwVolumeSerialNumber &&
-        now.nFileIndexHigh == ours.nFileIndexHigh && now.nFileIndexLow == ours.nFileIndexLow) {
-        FILE_DISPOSITION_INFO dispose = {TRUE};
-        ::SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+// The temporary folder held open for the time of one extraction.
+struct HeldTemp {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    ~HeldTemp()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle);
     }
-    ::CloseHandle(h);
-}
+};
 
 }  // namespace
 
@@ -113,41 +128,40 @@ std::string ExtractRegDataFile()
     if (bytes.empty())
         return std::string();
 
-    char folder[MAX_PATH + 1] = {};
-    DWORD n = ::GetTempPathA(sizeof folder, folder);
-    if (n == 0 || n >= sizeof folder)
+    wchar_t folder[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (n == 0 || n > MAX_PATH)
         return std::string();
-    // GetTempPathA ends the folder in a backslash: the name follows directly.
-    const std::string path = std::string(folder) + AfxLoadString(IDS_REGDATA_FILE);
+    const WString name = ToWide(AfxLoadString(IDS_REGDATA_FILE));
+    // The path the caller is told: the folder as the system names it (ending in a
+    // backslash) and the name, only when the code page can spell it exactly.
+    std::string path;
+    if (!ToAnsiExactly(WString(folder) + name, path))
+        return std::string();
+    HeldTemp temp;
+    WString resolved;
+    temp.handle = OpenJudgedFolder(folder, resolved);
+    if (temp.handle == INVALID_HANDLE_VALUE)
+        return std::string();
 
-    CFile file;
-    const std::string fresh = CreateBeside(path, file);
-    if (fresh.empty())
+    HANDLE fresh = CreateBeside(temp.handle, name, L"tmp");
+    if (fresh == nullptr)
         return std::string();
-    BY_HANDLE_FILE_INFORMATION ours = {};
-    ::GetFileInformationByHandle(file, &ours);
+    CFile file;
+    file.Attach(fresh, path);
     try {
         file.Write(bytes.data(), static_cast<DWORD>(bytes.size()));
-        file.Close();
     } catch (CFileException& e) {
-        // Never leave a cut-off data file behind (after a failed close, the handle is gone).
-        file.Discard();
-        DeleteIfSame(fresh, ours);
+        file.Discard();   // never leave a cut-off data file behind
         e.m_strFileName = path;
         throw;
     }
-
-    if (!::MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        const std::string aside = path + ".old";
-        bool moved = ::GetLastError() == ERROR_ACCESS_DENIED &&
-                     ::MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING) &&
-                     ::MoveFileExA(fresh.c_str(), path.c_str(), 0);
-        if (!moved) {
-            DeleteIfSame(fresh, ours);   // the earlier copy is held open by another program
-            return std::string();
-        }
-        RemoveIfPlainFile(aside);
+    if (!RenameBeneath(file, temp.handle, name, true) &&
+        !(::GetLastError() == ERROR_ACCESS_DENIED && ReplaceReadOnly(temp.handle, resolved, name, file))) {
+        file.Discard();   // the earlier copy is held open by another program, or is not a plain file
+        return std::string();
     }
+    file.Close();
     if (seams::afterRegDataWritten != nullptr)
         seams::afterRegDataWritten(path.c_str());
     return path;

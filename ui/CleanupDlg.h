@@ -5,6 +5,7 @@
 #include "res/resource.h"
 
 #include <string>
+#include <vector>
 
 enum {
     TIMER_FILES = 1234,      // ticks while the installation folder is removed
@@ -38,6 +39,8 @@ protected:
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    // Folders a run left in place (119) and folders it refused (121), in one box; none: no box.
+    void ReportFolders(const std::vector<std::string>& leftInPlace, const std::vector<std::string>& refused);
     bool OnSysCommand(UINT id);
     bool OnPaint();
 };

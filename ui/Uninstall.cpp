@@ -4,6 +4,7 @@
 #include "fs/FolderRemoval.h"
 #include "fs/PathUtil.h"
 #include "fs/SafeFolder.h"
+#include "fs/WidePath.h"
 #include "platform/afxfile.h"
 #include "registry/ProfileText.h"
 #include "registry/RegDataFile.h"
@@ -19,20 +20,6 @@ const char kProductKey[] = "SOFTWARE\\Halcyra\\ProductInfo\\1.0";
 const char kForcedFolder[] = "C:\\Program Files\\Velnor for QRX\\";
 
 bool KeyIsDown(int vk) { return ::GetKeyState(vk) < 0; }
-
-// Whether `ansi`, the ANSI path of a special folder, is its exact path: converted without
-// a best fit and without a character the code page lacks.
-bool HasExactAnsiForm(int csidl, const char* ansi)
-{
-    wchar_t wide[MAX_PATH + 1] = {};
-    if (!::SHGetSpecialFolderPathW(nullptr, wide, csidl, FALSE))
-        return false;
-    char exact[MAX_PATH * 2 + 2] = {};
-    BOOL usedDefault = FALSE;
-    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, exact, sizeof exact, nullptr,
-                                  &usedDefault);
-    return n > 0 && !usedDefault && std::string(exact) == ansi;
-}
 
 }  // namespace
 
@@ -108,37 +95,49 @@ void CCleanupDlg::OnUninstall()
     ::KillTimer(m_hWnd, TIMER_FILES);
     StepProgress(50, 50);
 
-    // Step 2: the product's folder in the current user's Start-menu programs folder.
-    // Without a programs folder the step is skipped: the path would otherwise name a
-    // folder at the root of the current drive.
+    // Step 2: the product's folder in the current user's Start-menu programs folder. Where
+    // that is, the user's own settings say: the folder is removed only when it is the
+    // user's own (see JudgeStartMenuFolder), and found and removed by its exact UTF-16
+    // path, which the code page may not be able to spell. Without a programs folder the
+    // step is skipped: the path would otherwise name a folder at the root of the drive.
     m_status.SetWindowText(AfxLoadString(IDS_STATUS_STARTMENU));
-    char programs[MAX_PATH + 1] = {};
-    ::SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE);
-    if (programs[0] != '\0') {
-        std::string startMenu = AddBackslash(programs) + AddBackslash(product);
-        // A programs folder whose path the code page cannot hold comes back in a best-fit
-        // form that names another folder (U+00A5 becomes a backslash): left in place.
-        if (!HasExactAnsiForm(CSIDL_PROGRAMS, programs) || !DeleteFolderIfExists(startMenu))
-            leftInPlace.push_back(startMenu);
+    wchar_t programs[MAX_PATH + 1] = {};
+    ::SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAMS, FALSE);
+    if (programs[0] != L'\0') {
+        const WString name = ToWide(product);
+        WString removeBy;
+        const FolderVerdict verdict = JudgeStartMenuFolder(programs, name, OwnProfileFolder(), removeBy);
+        // As the user may be shown it: never a best-fit form, which names another folder.
+        const std::string shown = DisplayForm(FullPathW(programs) + L"\\" + name + L"\\");
+        if (verdict == FolderVerdict::Refused)
+            refused.push_back(shown);
+        else if (verdict == FolderVerdict::Removable && !RemoveFolderTreeW(removeBy))
+            leftInPlace.push_back(shown);
     }
     StepProgress(10, 60);
 
-    // Step 3: the registry.
+    // Step 3: the registry. When it cannot run (no data file written, or the framework's
+    // file error), the folders the run could not remove are still reported, after that
+    // box; nothing claims completion.
     ::SetTimer(m_hWnd, TIMER_REGISTRY, 200, nullptr);
     m_status.SetWindowText(AfxLoadString(IDS_STATUS_REGISTRY));
-    BOOL ran;
+    BOOL ran = FALSE;
     try {
         ran = RemoveRegistryEntries();
-    } catch (const CFileException&) {
-        // The data file could not be written: the framework reports the file error; the
-        // run ends as for a missing data file, not with a bar that climbs to 100.
+    } catch (const CFileException& e) {
+        // The data file could not be written: the framework's file error, as its window
+        // procedure would report it; the run ends as for a missing data file, not with a
+        // bar that climbs to 100.
         ::KillTimer(m_hWnd, TIMER_REGISTRY);
         m_status.SetWindowText("");
-        throw;
+        e.ReportError();
+        ReportFolders(leftInPlace, refused);
+        return;
     }
     if (!ran) {
         ::KillTimer(m_hWnd, TIMER_REGISTRY);
         m_status.SetWindowText("");
+        ReportFolders(leftInPlace, refused);
         return;
     }
 
@@ -152,6 +151,11 @@ void CCleanupDlg::OnUninstall()
     m_status.SetWindowText(AfxLoadString(IDS_STATUS_FOLDERS_LEFT));
     ::KillTimer(m_hWnd, TIMER_REGISTRY);
     StepProgress(100, 100);
+    ReportFolders(leftInPlace, refused);
+}
+
+void CCleanupDlg::ReportFolders(const std::vector<std::string>& leftInPlace, const std::vector<std::string>& refused)
+{
     std::string text;
     for (const auto& group : {std::make_pair(IDS_FOLDERS_LEFT, &leftInPlace), std::make_pair(IDS_FOLDERS_REFUSED, &refused)}) {
         if (group.second->empty())
@@ -160,5 +164,6 @@ void CCleanupDlg::OnUninstall()
         for (const std::string& folder : *group.second)
             text += "\n" + folder;
     }
-    MessageBox(text, m_strTitle, MB_OK | MB_ICONEXCLAMATION);
+    if (!text.empty())
+        MessageBox(text, m_strTitle, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -466,38 +466,6 @@ TEST_F(FolderRemovalTest, IsDirEmptyLooksOnlyInsideTheFolder)
     }
 }
 
-TEST_F(FolderRemovalTest, DeleteFileForceClearsReadOnlyAndReportsFailure)
-{
-    const struct {
-        const char* name;
-        DWORD attributes;  // INVALID_FILE_ATTRIBUTES: not created
-        BOOL expected;
-    } cases[] = {
-        {"plain.txt", FILE_ATTRIBUTE_NORMAL, 1},
-        {"ro.txt", FILE_ATTRIBUTE_READONLY, 1},
-        {"ro-hidden-system.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, 1},
-        {"missing.txt", INVALID_FILE_ATTRIBUTES, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = root + c.name;
-        if (c.attributes != INVALID_FILE_ATTRIBUTES)
-            WriteFile(path, "x", c.attributes);
-        EXPECT_EQ(c.expected, DeleteFileForce(path.c_str()) ? 1 : 0);
-        EXPECT_FALSE(Exists(path));
-    }
-    EXPECT_TRUE(ListNames(root.substr(0, root.size() - 1)).empty());
-
-    // A file another process holds without sharing stays; its read-only bit is gone.
-    WriteFile(root + "held.txt", "x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    HANDLE held = ::CreateFileA((root + "held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_FALSE(DeleteFileForce((root + "held.txt").c_str()));
-    ::CloseHandle(held);
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
-              Attributes(root + "held.txt") & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-}
-
 TEST_F(FolderRemovalTest, TellsFilesFromFolders)
 {
     MakeDirs(root + Sjis("表"));
