@@ -1,5 +1,6 @@
 // Which registered folders the uninstall may remove at all.
 #include "fs/SafeFolder.h"
+#include "fs/WidePath.h"
 #include "support/TestSupport.h"
 #include "support/UnixLink.h"
 
@@ -216,6 +217,174 @@ TEST(RegisteredFolder, NeverAFolderReachedThroughALinkADriveAliasOrAShare)
     RemoveMadeUnixLinks();
     ::RemoveDirectoryW((std::wstring(publicFolder) + L"\\Velnor for QRX").c_str());
     ::RemoveDirectoryW((std::wstring(programData) + L"\\Other Program").c_str());
+}
+
+// 8.3 short names are the folder's own other names: a folder spelled with them is the
+// same folder, and judged as such.
+TEST(RegisteredFolder, AFolderSpelledWithShortNamesIsTheSameFolder)
+{
+    wchar_t programFiles[MAX_PATH + 1];
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE));
+    const std::wstring own = std::wstring(programFiles) + L"\\VnQRX Judge Test\\Velnor for QRX";
+    ::CreateDirectoryW((std::wstring(programFiles) + L"\\VnQRX Judge Test").c_str(), nullptr);
+    ::CreateDirectoryW(own.c_str(), nullptr);
+    wchar_t shortPath[MAX_PATH + 1];
+    ASSERT_NE(0u, GetShortPathNameW(own.c_str(), shortPath, MAX_PATH + 1));
+    SCOPED_TRACE(Utf8(Ansi(shortPath)));
+    ASSERT_NE(own, shortPath) << "the system gives no short name here";
+    EXPECT_EQ(FolderVerdict::Removable, JudgeRegisteredFolder(Ansi(shortPath) + "\\"));
+    EXPECT_EQ(FolderVerdict::Removable, JudgeRegisteredFolder(Ansi(shortPath)));
+    ::RemoveDirectoryW(own.c_str());
+    ::RemoveDirectoryW((std::wstring(programFiles) + L"\\VnQRX Judge Test").c_str());
+}
+
+std::wstring ProfilesFolder()
+{
+    const WString own = OwnProfileFolder();
+    const std::wstring profile(own.begin(), own.end());
+    return profile.substr(0, profile.rfind(L'\\'));
+}
+
+// Every folder directly in the profiles folder is a profile, whatever the lists say.
+TEST(RegisteredFolder, NeverAFolderDirectlyInTheProfilesFolder)
+{
+    const std::wstring profiles = ProfilesFolder();
+    ASSERT_FALSE(profiles.empty());
+    for (const wchar_t* name : {L"Default", L"olduser"}) {
+        const std::wstring folder = profiles + L"\\" + name;
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        SCOPED_TRACE(Utf8(Ansi(folder)));
+        EXPECT_EQ(FolderVerdict::Refused, JudgeRegisteredFolder(Ansi(folder) + "\\"));
+        ::CreateDirectoryW((folder + L"\\Velnor for QRX").c_str(), nullptr);
+        EXPECT_EQ(FolderVerdict::Removable, JudgeRegisteredFolder(Ansi(folder) + "\\Velnor for QRX\\"))
+            << "a folder of its own deeper down is not a profile";
+        ::RemoveDirectoryW((folder + L"\\Velnor for QRX").c_str());
+        ::RemoveDirectoryW(folder.c_str());
+    }
+}
+
+// The own profile comes from the machine's profile list by the token's SID: the
+// environment, which the user sets, does not move it.
+TEST(StartMenuFolder, TheOwnProfileIsTheSystemsRecordNotTheEnvironments)
+{
+    wchar_t was[MAX_PATH + 1] = {};
+    ::GetEnvironmentVariableW(L"USERPROFILE", was, MAX_PATH + 1);
+    const WString own = OwnProfileFolder();
+    ASSERT_FALSE(own.empty());
+    EXPECT_EQ(std::wstring(was), std::wstring(own.begin(), own.end()));
+    ::SetEnvironmentVariableW(L"USERPROFILE", L"C:\\vnqrx");
+    ::SetEnvironmentVariableW(L"SystemDrive", L"Q:");
+    EXPECT_EQ(own, OwnProfileFolder());
+    ::SetEnvironmentVariableW(L"USERPROFILE", was);
+    ::SetEnvironmentVariableW(L"SystemDrive", L"C:");
+}
+
+WString W(const std::wstring& s) { return WString(s.begin(), s.end()); }
+
+// The product's Start-menu folder is the user's own only inside the user's own profile,
+// compared resolved with resolved: links to the profile or to the programs folder are the
+// user's own arrangement, a link at the product folder itself is not.
+TEST(StartMenuFolder, OnlyInsideTheOwnProfileResolvedWithResolved)
+{
+    const WString own = OwnProfileFolder();
+    const std::wstring profile(own.begin(), own.end());
+    wchar_t programsBuffer[MAX_PATH + 1];
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programsBuffer, CSIDL_PROGRAMS, TRUE));
+    const std::wstring programs = programsBuffer;
+    const std::wstring scratch = L"C:\\vnqrx\\scratch\\menus";
+    for (const std::wstring& d : {std::wstring(L"C:\\vnqrx\\scratch"), scratch, scratch + L"\\Programs",
+                                  scratch + L"\\Programs\\Velnor for QRX", programs + L"\\Velnor for QRX",
+                                  profile + L"\\VnQRX moved", profile + L"\\VnQRX moved\\Programs",
+                                  profile + L"\\VnQRX moved\\Programs\\Velnor for QRX",
+                                  scratch + L"\\profiles-real", scratch + L"\\profiles-real\\me",
+                                  scratch + L"\\profiles-real\\me\\Programs",
+                                  scratch + L"\\profiles-real\\me\\Programs\\Velnor for QRX"})
+        ::CreateDirectoryW(d.c_str(), nullptr);
+    const bool links = CanMakeUnixLinks();
+    if (links) {
+        ASSERT_TRUE(MakeUnixLink(profile + L"\\VnQRX linked", profile + L"\\VnQRX moved"));
+        ASSERT_TRUE(MakeUnixLink(scratch + L"\\Programs\\Velnor link", scratch + L"\\Programs\\Velnor for QRX"));
+        ASSERT_TRUE(MakeUnixLink(scratch + L"\\profiles-link", scratch + L"\\profiles-real"));
+    }
+    const struct {
+        const char* what;
+        std::wstring programs, name, profile;
+        bool needsLinks;
+        FolderVerdict verdict;
+        std::wstring removeBy;
+    } rows[] = {
+        {"the user's own Start menu", programs, L"Velnor for QRX", profile, false, FolderVerdict::Removable,
+         programs + L"\\Velnor for QRX"},
+        {"no product folder", programs, L"Velnor missing", profile, false, FolderVerdict::Missing, L""},
+        {"outside the own profile", scratch + L"\\Programs", L"Velnor for QRX", profile, false,
+         FolderVerdict::Refused, L""},
+        {"the profile itself as the product folder", profile.substr(0, profile.rfind(L'\\')),
+         profile.substr(profile.rfind(L'\\') + 1), profile, false, FolderVerdict::Refused, L""},
+        {"programs reached through a link inside the profile", profile + L"\\VnQRX linked\\Programs",
+         L"Velnor for QRX", profile, true, FolderVerdict::Removable,
+         profile + L"\\VnQRX moved\\Programs\\Velnor for QRX"},
+        {"the profile reached through a link", scratch + L"\\profiles-real\\me\\Programs", L"Velnor for QRX",
+         scratch + L"\\profiles-link\\me", true, FolderVerdict::Removable,
+         scratch + L"\\profiles-real\\me\\Programs\\Velnor for QRX"},
+        {"the product folder itself a link", scratch + L"\\Programs", L"Velnor link", scratch, true,
+         FolderVerdict::Refused, L""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        if (r.needsLinks && !links)
+            continue;
+        WString removeBy;
+        EXPECT_EQ(r.verdict, JudgeStartMenuFolder(W(r.programs), W(r.name), W(r.profile), removeBy));
+        EXPECT_TRUE(SameText(W(r.removeBy), removeBy)) << Utf8(Ansi(std::wstring(removeBy.begin(), removeBy.end())));
+    }
+    RemoveMadeUnixLinks();
+    for (const std::wstring& d : {scratch + L"\\profiles-real\\me\\Programs\\Velnor for QRX",
+                                  scratch + L"\\profiles-real\\me\\Programs", scratch + L"\\profiles-real\\me",
+                                  scratch + L"\\profiles-real", scratch + L"\\Programs\\Velnor for QRX",
+                                  scratch + L"\\Programs", scratch, programs + L"\\Velnor for QRX",
+                                  profile + L"\\VnQRX moved\\Programs\\Velnor for QRX",
+                                  profile + L"\\VnQRX moved\\Programs", profile + L"\\VnQRX moved"})
+        ::RemoveDirectoryW(d.c_str());
+}
+
+// The temporary folder, wherever the user points it, is held and judged before anything
+// is written there.
+TEST(TemporaryFolder, OnlyAFolderThatIsNoSystemFolderIsHeld)
+{
+    wchar_t temp[MAX_PATH + 1], windows[MAX_PATH + 1];
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    ::GetWindowsDirectoryW(windows, MAX_PATH + 1);
+    const WString own = OwnProfileFolder();
+    ::CreateDirectoryW(L"C:\\vnqrx\\scratch", nullptr);
+    ::CreateDirectoryW(L"C:\\vnqrx\\scratch\\tmp", nullptr);
+    const bool links = CanMakeUnixLinks();
+    if (links) {
+        ASSERT_TRUE(MakeUnixLink(L"C:\\vnqrx\\scratch\\tmp-link", windows));
+    }
+    const struct {
+        std::wstring folder;
+        bool held;
+    } rows[] = {
+        {temp, true},
+        {L"C:\\vnqrx\\scratch\\tmp", true},
+        {windows, false},
+        {std::wstring(windows) + L"\\Temp", false},
+        {L"C:\\", false},
+        {std::wstring(own.begin(), own.end()), false},
+        {L"C:\\vnqrx\\scratch\\missing", false},
+        {links ? L"C:\\vnqrx\\scratch\\tmp-link" : windows, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(Utf8(Ansi(r.folder)));
+        WString resolved;
+        HANDLE h = OpenJudgedFolder(W(r.folder), resolved);
+        EXPECT_EQ(r.held, h != INVALID_HANDLE_VALUE);
+        EXPECT_EQ(r.held, !resolved.empty());
+        if (h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
+    }
+    RemoveMadeUnixLinks();
+    ::RemoveDirectoryW(L"C:\\vnqrx\\scratch\\tmp");
 }
 
 }  // namespace
