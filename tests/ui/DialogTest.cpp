@@ -1,6 +1,9 @@
 // The framework's dialog and message boxes, as the dialog manager and a user see them.
 #include "e2e/Driver.h"
+#include "e2e/Staging.h"
 #include "platform/afxfile.h"
+#include "platform/seams.h"
+#include "support/TestSupport.h"
 #include "ui/CleanupDlg.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +94,68 @@ TEST(FrameworkBoxes, CarryTheirIcons)
         }
         shower.join();
     }
+}
+
+BOOL WINAPI DiskFull(HANDLE, LPCVOID, DWORD count, LPDWORD written, LPOVERLAPPED)
+{
+    *written = count / 2;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+// A run that stops at the registry step with the framework's file error (a full disk, which
+// the write seam gives) still names, after that box, the folders it did not remove; it
+// claims no completion.
+TEST(Uninstall, AFileErrorStillReportsTheFoldersTheRunRefused)
+{
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    wchar_t profile[MAX_PATH + 1];
+    ExpandEnvironmentStringsW(L"%USERPROFILE%", profile, MAX_PATH + 1);
+    const std::wstring refusedW = std::wstring(profile).substr(0, std::wstring(profile).rfind(L'\\')) + L"\\Default";
+    const std::string refused = Ansi(refusedW) + "\\";
+    CreateDirectoryW(refusedW.c_str(), nullptr);
+    SetRegistration("DisplayName", "Velnor for QRX");
+    SetRegistration("ProductVersionMajor", "10");
+    SetRegistration("InstallDir", refused);
+
+    seams::writeFile = &DiskFull;
+    std::string status = "?";
+    int bar = -1;
+    std::thread runner([&] {
+        CCleanupDlg dlg;
+        if (!dlg.Create())
+            return;
+        // As a click does: through the dialog's window procedure, which reports a file
+        // error that leaves a handler.
+        SendMessageA(dlg.GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_UNINSTALL, BN_CLICKED), 0);
+        status = StatusText(dlg.GetSafeHwnd());
+        bar = ProgressPos(dlg.GetSafeHwnd());
+        dlg.DestroyWindow();
+    });
+    std::vector<std::string> boxes;
+    std::vector<std::string> icons;
+    for (HWND box; (box = WaitBoxOfProcess(GetCurrentProcessId(), boxes.empty() ? 20000 : 3000)) != nullptr;) {
+        boxes.push_back(BoxText(box));
+        icons.push_back(IconOf(box));
+        Answer(box, boxes.size() == 1 ? IDYES : IDOK);
+    }
+    runner.join();
+    seams::writeFile = &::WriteFile;
+
+    ASSERT_EQ(3u, boxes.size());
+    EXPECT_EQ(Sjis("Velnor for QRXを起動している場合は終了させてください。Velnor for QRXをアンインストールしてよろしいですか？"),
+              boxes[0]);
+    EXPECT_EQ("stop", icons[1]) << "the framework's file error";
+    EXPECT_NE(std::string::npos, boxes[1].find("VnQRXReg.dat"));
+    EXPECT_EQ(Sjis("次のフォルダーは、Velnor for QRX以外のファイルを含むおそれがあるため削除しませんでした。") + "\n" + refused,
+              boxes[2]);
+    EXPECT_EQ("exclamation", icons[2]);
+    EXPECT_EQ("", status);
+    EXPECT_LT(bar, 100);
+    for (const char* name : {"DisplayName", "ProductVersionMajor", "InstallDir"})
+        SetRegistration(name, "", true);
+    RemoveDirectoryW(refusedW.c_str());
 }
 
 }  // namespace
