@@ -553,8 +553,7 @@ TEST_F(FolderRemovalTest, FinderRootsAndJoinsRealEntries)
 // nothing is ever removed through a link, whatever its target holds.
 TEST_F(FolderRemovalTest, NeverEntersAFolderLinkInsideTheTree)
 {
-    if (!CanMakeUnixLinks())
-        GTEST_SKIP() << "links come from the Unix side of Wine";
+    SKIP_WITHOUT_UNIX_LINKS();
     const std::string outside = root + "outside";
     MakeDirs(outside + "\\full\\target-sub");
     WriteFile(outside + "\\full\\target.txt", "target", FILE_ATTRIBUTE_READONLY);
@@ -590,8 +589,7 @@ TEST_F(FolderRemovalTest, NeverEntersAFolderLinkInsideTheTree)
 
 TEST_F(FolderRemovalTest, LeavesAStartingFolderThatIsALinkHoweverItIsSpelled)
 {
-    if (!CanMakeUnixLinks())
-        GTEST_SKIP() << "links come from the Unix side of Wine";
+    SKIP_WITHOUT_UNIX_LINKS();
     const std::string target = root + "target";
     MakeDirs(target + "\\sub");
     WriteFile(target + "\\keep.txt", "keep");
@@ -855,8 +853,7 @@ void SwapForLink(const wchar_t* folderText, const wchar_t* nameText)
 
 TEST_F(FolderRemovalTest, NeverFollowsALinkSwappedInBetweenListingAndOpening)
 {
-    if (!CanMakeUnixLinks())
-        GTEST_SKIP() << "links come from the Unix side of Wine";
+    SKIP_WITHOUT_UNIX_LINKS();
     const std::string victim = root + "victim";
     MakeDirs(victim + "\\sub");
     WriteFile(victim + "\\keep.txt", "keep", FILE_ATTRIBUTE_READONLY);
