@@ -54,11 +54,14 @@ size_t AnsiLength(const WString& name)
 
 // The attribute bits of what `handle` holds, INVALID_FILE_ATTRIBUTES when they cannot be
 // read. (GetFileInformationByHandle would do, but costs Wine a volume query each time.)
+// The only place the removal learns that it holds a link itself.
 DWORD HeldAttributes(HANDLE handle)
 {
     FILE_ATTRIBUTE_TAG_INFO tag;
     if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
         return INVALID_FILE_ATTRIBUTES;
+    if (seams::heldAsLink != nullptr && seams::heldAsLink(handle))
+        tag.FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     return tag.FileAttributes;
 }
 

@@ -4,6 +4,8 @@ namespace seams {
 
 void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name) = nullptr;
 
+bool (*heldAsLink)(HANDLE handle) = nullptr;
+
 void (*afterRegDataWritten)(const char* path) = nullptr;
 
 namespace {

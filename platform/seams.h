@@ -12,6 +12,11 @@ namespace seams {
 // resolved path (C:\...).
 extern void (*beforeEntryOpen)(const wchar_t* folder, const wchar_t* name);
 
+// A link held as itself, which Wine never gives (every open there follows a link): asked
+// with each handle whose attributes the folder removal reads; true shows the handle with
+// FILE_ATTRIBUTE_REPARSE_POINT, as Windows shows a link opened as itself.
+extern bool (*heldAsLink)(HANDLE handle);
+
 // Another program at work in the temporary folder: called with the registry data file's
 // path once the file has been written there, before anything else happens to it.
 extern void (*afterRegDataWritten)(const char* path);

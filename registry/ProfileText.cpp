@@ -21,6 +21,12 @@
 // - The ANSI answers are the UTF-16 answers converted back, with the reader's own rules
 //   for a buffer that is too small (the result is size - 2 and the list ends in two NUL
 //   bytes, the last string cut short).
+// One departure, on purpose: a list of section names answered with size - 2 always ends
+// in two NUL bytes at the buffer's end, as Windows documents it and as the reader itself
+// ends a cut-off section. Wine 8's GetPrivateProfileSectionNamesA converts the cut list
+// only up to the NUL of its last string and leaves the buffer's last byte as it was, or,
+// when a double-byte character did not fit, the byte before it: a reader of the list
+// then finds no end to it within the buffer.
 // Not taken over: a file name listed under the registry's IniFileMapping key would be
 // read from the registry instead; the tool's data file never is.
 
@@ -227,11 +233,10 @@ DWORD CProfileText::GetSectionNames(char* buffer, DWORD size) const
     }
     int n = ::WideCharToMultiByte(CP_ACP, 0, m_wide.data(), static_cast<int>(wide + 1), buffer,
                                   static_cast<int>(size - 1), nullptr, nullptr);
-    if (n == 0) {
-        buffer[size - 1] = '\0';
-        return size - 2;
-    }
-    return static_cast<DWORD>(n - 1);
+    const DWORD result = n == 0 ? size - 2 : static_cast<DWORD>(n - 1);
+    if (result == size - 2)
+        buffer[size - 2] = buffer[size - 1] = '\0';   // the list's end, within the buffer
+    return result;
 }
 
 DWORD CProfileText::GetSection(const char* section, char* buffer, DWORD size) const

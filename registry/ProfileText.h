@@ -14,7 +14,9 @@ public:
 
     // The same buffer contents and result as GetPrivateProfileSectionNamesA, and as
     // GetPrivateProfileSectionA for `section`, on a file holding the bytes. `size` at
-    // least 3.
+    // least 3. An answer of size - 2 (a list cut off, or one that fills the buffer) ends
+    // in two NUL bytes at the buffer's end, as Windows documents; Wine's list of names
+    // may leave them out (see ProfileText.cpp).
     DWORD GetSectionNames(char* buffer, DWORD size) const;
     DWORD GetSection(const char* section, char* buffer, DWORD size) const;
 

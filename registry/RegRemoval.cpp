@@ -120,8 +120,16 @@ std::string EntryValueName(const std::string& line)
 std::vector<std::string> SplitProfileList(const char* buffer, DWORD returned, DWORD size)
 {
     std::vector<std::string> items;
-    for (const char* p = buffer; *p != '\0'; p += items.back().size() + 1)
-        items.emplace_back(p);
+    DWORD at = 0;
+    while (at < size && buffer[at] != '\0') {
+        DWORD nul = at;
+        while (nul < size && buffer[nul] != '\0')
+            ++nul;
+        if (nul == size)
+            break;   // no NUL ends it within the buffer: no string, whatever the bytes are
+        items.emplace_back(buffer + at, nul - at);
+        at = nul + 1;
+    }
     if (size >= 2 && returned == size - 2 && !items.empty())
         items.pop_back();
     return items;

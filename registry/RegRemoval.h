@@ -24,9 +24,10 @@ BOOL RemoveRegistryEntry(const std::string& section, const std::string& valueNam
 // The value name a data-file line addresses: the line without its double quotes, cut
 // before the first equals sign; empty when there is none.
 std::string EntryValueName(const std::string& line);
-// The zero-terminated strings of a profile-reader buffer. `returned` is the reader's
-// answer: when it reports a cut-off list (size minus 2), the last, incomplete string is
-// dropped rather than acted on.
+// The zero-terminated strings of a profile-reader buffer of `size` bytes, reading none
+// past them (bytes after the last NUL within them are no string). `returned` is the
+// reader's answer: when it reports a cut-off list (size minus 2), the last, incomplete
+// string is dropped rather than acted on.
 std::vector<std::string> SplitProfileList(const char* buffer, DWORD returned, DWORD size);
 
 // A key a section names: a root and the path below it.

@@ -44,6 +44,54 @@ std::string TempFolder()
     return dir;
 }
 
+// Whether a difference of the drive (DiffFiles) is the data file itself, added or changed
+// in the temporary folder: its exact name. A copy beside it (".tmp", ".old") is not it.
+bool IsDataFile(const std::string& diff)
+{
+    const std::string path = Utf8(TempFolder().substr(3)) + "VnQRXReg.dat";
+    for (const std::string kind : {"added: ", "changed: "})
+        if (_stricmp(diff.c_str(), (kind + path).c_str()) == 0)
+            return true;
+    return false;
+}
+
+// Whether a difference of the drive lies in `folder` (a full path ending in a backslash)
+// or is the folder itself.
+bool IsIn(const std::string& diff, const std::string& folder)
+{
+    const std::string rel = Utf8(folder.substr(3));
+    const size_t at = diff.find(": ");
+    return at != std::string::npos && _strnicmp(diff.c_str() + at + 2, rel.c_str(), rel.size()) == 0;
+}
+
+// The box of folders left, as a user reads it: groups parted by a blank line, each a
+// heading and then one folder a line.
+using FolderGroups = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+FolderGroups GroupsOf(const std::string& box)
+{
+    FolderGroups groups;
+    std::vector<std::string> lines;
+    for (size_t at = 0; at <= box.size();) {
+        size_t end = box.find('\n', at);
+        if (end == std::string::npos)
+            end = box.size();
+        lines.push_back(box.substr(at, end - at));
+        at = end + 1;
+    }
+    bool next = true;   // the next line is a heading
+    for (const std::string& line : lines) {
+        if (line.empty())
+            next = true;
+        else if (next) {
+            groups.push_back({line, {}});
+            next = false;
+        } else
+            groups.back().second.push_back(line);
+    }
+    return groups;
+}
+
 // ---------------------------------------------------------------------------------------
 // Start-up
 // ---------------------------------------------------------------------------------------
@@ -408,7 +456,7 @@ protected:
         std::vector<std::string> diff = DiffFiles(cleanDrive, SnapshotDrive());
         std::vector<std::string> unexpected;
         for (const std::string& d : diff)
-            if (d.find("Velnor Tools") == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos &&
+            if (d.find("Velnor Tools") == std::string::npos && !IsDataFile(d) &&
                 d.find(Utf8(CommonProgramsFolder()).substr(3)) == std::string::npos)
                 unexpected.push_back(d);
         EXPECT_EQ(std::vector<std::string>{}, unexpected);
@@ -599,6 +647,11 @@ TEST_F(Run, ADataFileHeldOpenIsReportedAndTheRegistryKept)
     EXPECT_LT(stopped, 100);
     EXPECT_TRUE(tool.NoBoxFor(500)) << "no completion box";
     CloseHandle(held);
+    std::vector<std::string> unexpected;
+    for (const std::string& d : DiffFiles(stagedDrive, SnapshotDrive()))
+        if (!IsDataFile(d) && !IsIn(d, kInstallDir) && !IsIn(d, StartMenuFolder()))
+            unexpected.push_back(d);
+    EXPECT_EQ(std::vector<std::string>{}, unexpected) << "nothing left beside the data file held open";
     EXPECT_EQ(std::vector<std::string>{}, [] {
         std::vector<std::string> reg;
         for (const std::string& d : RegistryDiffSince("staged"))
@@ -630,8 +683,10 @@ TEST_F(Run, AFileHeldOpenLeavesItsFolderAndSaysSo)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
 }
 
-// A run with `folder` registered: the folder is named in the box of what was left, and
-// on the drive only the Start-menu folder and the data file change.
+const char kRefused[] = "次のフォルダーは、Velnor for QRX以外のファイルを含むおそれがあるため削除しませんでした。";
+
+// A run with `folder` registered: the box names it alone, under the heading of refused
+// folders (121), and on the drive only the Start-menu folder and the data file change.
 void Run::ExpectFolderLeftAlone(const char* folder)
 {
     SCOPED_TRACE(folder);
@@ -643,12 +698,12 @@ void Run::ExpectFolderLeftAlone(const char* folder)
     ASSERT_TRUE(Answer(confirm, IDYES));
     HWND left = tool.WaitBox(kWait);
     ASSERT_NE(nullptr, left);
-    EXPECT_NE(std::string::npos, BoxText(left).find(std::string("\n") + folder));
+    EXPECT_EQ((FolderGroups{{S(kRefused), {folder}}}), GroupsOf(BoxText(left)));
     EXPECT_EQ("exclamation", IconOf(left));
     Answer(left, IDOK);
     std::vector<std::string> unexpected;
     for (const std::string& d : DiffFiles(before, SnapshotDrive()))
-        if (d.find(Utf8(StartMenuFolder()).substr(3)) == std::string::npos && d.find("VnQRXReg.dat") == std::string::npos)
+        if (!IsIn(d, StartMenuFolder()) && !IsDataFile(d))
             unexpected.push_back(d);
     EXPECT_EQ(std::vector<std::string>{}, unexpected);
 }

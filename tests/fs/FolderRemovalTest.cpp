@@ -7,10 +7,8 @@
 #include "platform/seams.h"
 
 #include <gtest/gtest.h>
-#include <winioctl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -523,8 +521,7 @@ TEST_F(FolderRemovalTest, FinderRootsAndJoinsRealEntries)
 // nothing is ever removed through a link, whatever its target holds.
 TEST_F(FolderRemovalTest, NeverEntersAFolderLinkInsideTheTree)
 {
-    if (!CanMakeUnixLinks())
-        GTEST_SKIP() << "links come from the Unix side of Wine";
+    SKIP_WITHOUT_UNIX_LINKS();
     const std::string outside = root + "outside";
     MakeDirs(outside + "\\full\\target-sub");
     WriteFile(outside + "\\full\\target.txt", "target", FILE_ATTRIBUTE_READONLY);
@@ -560,8 +557,7 @@ TEST_F(FolderRemovalTest, NeverEntersAFolderLinkInsideTheTree)
 
 TEST_F(FolderRemovalTest, LeavesAStartingFolderThatIsALinkHoweverItIsSpelled)
 {
-    if (!CanMakeUnixLinks())
-        GTEST_SKIP() << "links come from the Unix side of Wine";
+    SKIP_WITHOUT_UNIX_LINKS();
     const std::string target = root + "target";
     MakeDirs(target + "\\sub");
     WriteFile(target + "\\keep.txt", "keep");
@@ -581,83 +577,77 @@ TEST_F(FolderRemovalTest, LeavesAStartingFolderThatIsALinkHoweverItIsSpelled)
     EXPECT_EQ(before, SnapshotOf(target));
 }
 
-// Real links, where the system can make them (Windows: a junction needs no privilege,
-// a symbolic link needs the privilege or developer mode). Skipped under Wine 8.
-bool MakeJunction(const std::string& link, const std::string& target)
+// A link held as itself, as Windows opens one with FILE_OPEN_REPARSE_POINT (Wine never
+// does: every open there follows the link). A real folder stands in for the link, shown
+// as one through the seam at the one place the removal reads what a handle holds; the
+// test sees, through the other seam, every folder whose entries the removal opened.
+struct LinkStandIn {
+    std::wstring folder;   // the stand-in's full path
+    int shown = 0;         // handles shown as the link
+    std::vector<std::wstring> entered;   // folders whose entries were opened
+};
+LinkStandIn g_standIn;
+
+bool ShowStandInAsLink(HANDLE handle)
 {
-    if (!::CreateDirectoryA(link.c_str(), nullptr))
+    wchar_t path[1024];
+    const DWORD n = ::GetFinalPathNameByHandleW(handle, path, 1024, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n < 4 || n >= 1024 || _wcsicmp(path + 4, g_standIn.folder.c_str()) != 0)   // past "\\?\"
         return false;
-    HANDLE h = ::CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const std::wstring substitute = L"\\??\\" + Wide(target);
-    const std::wstring print = Wide(target);
-    // The mount-point layout of REPARSE_DATA_BUFFER: tag, data length, reserved, then
-    // four USHORT offsets and lengths and the two NUL-terminated names.
-    std::vector<BYTE> buffer(8 + 8 + (substitute.size() + 1 + print.size() + 1) * sizeof(wchar_t));
-    auto put16 = [&buffer](size_t at, size_t value) {
-        buffer[at] = static_cast<BYTE>(value);
-        buffer[at + 1] = static_cast<BYTE>(value >> 8);
+    ++g_standIn.shown;
+    return true;
+}
+
+void NoteFolderEntered(const wchar_t* folder, const wchar_t*) { g_standIn.entered.push_back(folder); }
+
+TEST_F(FolderRemovalTest, RemovesALinkHeldAsItselfAndNeverEntersIt)
+{
+    // On Windows the link goes whatever its target holds, and the target is untouched.
+    // The stand-in goes only when empty: with content the system refuses to delete it,
+    // and it stays with all it holds, and so does the tree.
+    const struct {
+        const char* what;
+        const char* link;   // the stand-in, below `root`
+        bool content;       // it holds files and a subfolder
+        BOOL result;
+    } cases[] = {
+        {"an empty link inside the tree", "tree\\m-link", false, 1},
+        {"a link with content inside the tree", "tree\\m-link", true, 0},
+        {"the starting folder itself, empty", "tree", false, 1},
+        {"the starting folder itself, with content", "tree", true, 0},
     };
-    const ULONG tag = IO_REPARSE_TAG_MOUNT_POINT;
-    memcpy(&buffer[0], &tag, sizeof tag);
-    put16(4, buffer.size() - 8);
-    put16(8, 0);
-    put16(10, substitute.size() * sizeof(wchar_t));
-    put16(12, (substitute.size() + 1) * sizeof(wchar_t));
-    put16(14, print.size() * sizeof(wchar_t));
-    memcpy(&buffer[16], substitute.c_str(), (substitute.size() + 1) * sizeof(wchar_t));
-    memcpy(&buffer[16 + (substitute.size() + 1) * sizeof(wchar_t)], print.c_str(),
-           (print.size() + 1) * sizeof(wchar_t));
-    DWORD returned = 0;
-    BOOL ok = ::DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                nullptr, 0, &returned, nullptr);
-    ::CloseHandle(h);
-    if (!ok)
-        ::RemoveDirectoryA(link.c_str());
-    return ok != FALSE;
-}
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string tree = root + "tree", link = root + c.link;
+        MakeDirs(link);
+        if (link != tree) {
+            MakeDirs(tree + "\\a-sub");
+            WriteFile(tree + "\\a-sub\\a.txt", "a");
+            WriteFile(tree + "\\z.txt", "z");
+        }
+        if (c.content) {
+            MakeDirs(link + "\\sub");
+            WriteFile(link + "\\keep.txt", "keep", FILE_ATTRIBUTE_READONLY);
+            WriteFile(link + "\\sub\\deep.txt", "deep");
+        }
+        const Snapshot target = SnapshotOf(link);
+        g_standIn = LinkStandIn();
+        g_standIn.folder = Wide(link);
+        seams::heldAsLink = &ShowStandInAsLink;
+        seams::beforeEntryOpen = &NoteFolderEntered;
+        const BOOL result = DeleteFolderIfExists(tree + "\\");
+        seams::heldAsLink = nullptr;
+        seams::beforeEntryOpen = nullptr;
 
-bool IsRealLink(const std::string& path)
-{
-    DWORD a = ::GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-TEST_F(FolderRemovalTest, RemovesRealLinksAndLeavesTheirTargets)
-{
-#ifndef SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-#define SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE 0x2
-#endif
-    const std::string outside = root + "outside";
-    MakeDirs(outside + "\\folder\\sub");
-    WriteFile(outside + "\\folder\\keep.txt", "keep", FILE_ATTRIBUTE_READONLY);
-    WriteFile(outside + "\\file.txt", "file", FILE_ATTRIBUTE_READONLY);
-    const std::string tree = root + "tree";
-    MakeDirs(tree);
-    WriteFile(tree + "\\own.txt", "own");
-
-    const bool junction = MakeJunction(tree + "\\junction", outside + "\\folder") && IsRealLink(tree + "\\junction");
-    ::CreateSymbolicLinkA((tree + "\\dirlink").c_str(), (outside + "\\folder").c_str(),
-                          SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-    ::CreateSymbolicLinkA((tree + "\\filelink").c_str(), (outside + "\\file.txt").c_str(),
-                          SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
-    const bool dirLink = IsRealLink(tree + "\\dirlink");
-    const bool fileLink = IsRealLink(tree + "\\filelink");
-    if (!junction && !dirLink && !fileLink)
-        GTEST_SKIP() << "this system makes no links (Wine 8 makes none; the stand-ins above cover the removal)";
-    const Snapshot before = SnapshotOf(outside);
-
-    EXPECT_EQ(1, DeleteFolderIfExists(tree + "\\"));
-    EXPECT_FALSE(Exists(tree));
-    EXPECT_EQ(before, SnapshotOf(outside));
-
-    if (junction) {
-        ASSERT_TRUE(MakeJunction(root + "top-link", outside + "\\folder"));
-        EXPECT_EQ(1, DeleteFolderIfExists(root + "top-link\\"));
-        EXPECT_FALSE(Exists(root + "top-link"));
-        EXPECT_EQ(before, SnapshotOf(outside));
+        EXPECT_EQ(c.result, result);
+        EXPECT_GT(g_standIn.shown, 0) << "the removal never held the link";
+        for (const std::wstring& folder : g_standIn.entered) {
+            EXPECT_FALSE(_wcsicmp(folder.c_str(), g_standIn.folder.c_str()) == 0) << "the link was entered";
+        }
+        EXPECT_EQ(c.content, Exists(link));
+        EXPECT_EQ(c.content ? target : Snapshot(), SnapshotOf(link));
+        EXPECT_EQ(result == 0, Exists(tree));
+        WipeTree(Wide(tree));
     }
 }
 
@@ -831,8 +821,7 @@ void SwapForLink(const wchar_t* folderText, const wchar_t* nameText)
 
 TEST_F(FolderRemovalTest, NeverFollowsALinkSwappedInBetweenListingAndOpening)
 {
-    if (!CanMakeUnixLinks())
-        GTEST_SKIP() << "links come from the Unix side of Wine";
+    SKIP_WITHOUT_UNIX_LINKS();
     const std::string victim = root + "victim";
     MakeDirs(victim + "\\sub");
     WriteFile(victim + "\\keep.txt", "keep", FILE_ATTRIBUTE_READONLY);

@@ -2,11 +2,13 @@
 // bytes, written to a file: every buffer byte and every result alike, at the pass's own
 // buffer size and at sizes that cut the answer short.
 #include "registry/ProfileText.h"
+#include "registry/RegRemoval.h"
 #include "support/RegFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -98,6 +100,36 @@ std::vector<std::string> Strings(const std::vector<char>& buffer)
     return all;
 }
 
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// The list of section names from the system's reader and from ours at `size`, each in a
+// buffer that ends where a page ends: the same result and the same bytes, but that ours
+// ends an answer of size - 2 in two NULs at the buffer's end, as Windows documents (Wine
+// 8 leaves the last byte as it was, or the one before it half a character). `theirs` and
+// `ours` get the answers.
+DWORD CompareNames(const std::string& path, const CProfileText& text, DWORD size, std::string& theirs,
+                   std::string& ours)
+{
+    PageEndBuffer t(size, '\x7f'), o(size, '\x7f');
+    if (t.data() == nullptr || o.data() == nullptr) {
+        ADD_FAILURE() << "no buffer at a page's end";
+        return 0;
+    }
+    const DWORD got = GetPrivateProfileSectionNamesA(t.data(), size, path.c_str());
+    EXPECT_EQ(got, text.GetSectionNames(o.data(), size)) << "names, size " << size;
+    theirs.assign(t.data(), size);
+    ours.assign(o.data(), size);
+    std::string expected = theirs;
+    if (got == size - 2)
+        expected[size - 2] = expected[size - 1] = '\0';
+    EXPECT_TRUE(expected == ours) << "names, size " << size;
+    return got;
+}
+
 class ProfileText : public testing::TestWithParam<int> {};
 
 TEST_P(ProfileText, GivesWhatTheProfileReaderGivesForTheSameFile)
@@ -106,20 +138,13 @@ TEST_P(ProfileText, GivesWhatTheProfileReaderGivesForTheSameFile)
     SCOPED_TRACE(c.name);
     // A name of its own for each case: the reader keeps files it has read in a cache.
     const std::string path = TempPath("VnQRXProfile" + std::to_string(GetParam()) + ".dat");
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << c.bytes;
-    }
+    WriteBytes(path, c.bytes);
     const CProfileText text(c.bytes);
     const DWORD kFull = 65535;
 
     auto compareNames = [&](DWORD size) {
-        std::vector<char> theirs(size, '\x7f'), ours(size, '\x7f');
-        DWORD t = GetPrivateProfileSectionNamesA(theirs.data(), size, path.c_str());
-        DWORD o = text.GetSectionNames(ours.data(), size);
-        EXPECT_EQ(t, o) << "names, size " << size;
-        EXPECT_TRUE(theirs == ours) << "names, size " << size;
-        return t;
+        std::string theirs, ours;
+        return CompareNames(path, text, size, theirs, ours);
     };
     auto compareSection = [&](const std::string& name, DWORD size) {
         std::vector<char> theirs(size, '\x7f'), ours(size, '\x7f');
@@ -154,6 +179,46 @@ TEST_P(ProfileText, GivesWhatTheProfileReaderGivesForTheSameFile)
                 compareSection(name, size);
     }
     DeleteFileA(path.c_str());
+}
+
+// Lists of names cut at every size up to the whole list and past it, the cut falling
+// exactly at the buffer's end among them: against the system's reader, and as the pass
+// takes them, whole names only.
+TEST(ProfileTextNames, ACutOffListEndsWithinTheBufferAndGivesOnlyWholeNames)
+{
+    const std::string files[] = {
+        "[abcdefgh]\r\n[ijk]\r\n[l]\r\n",
+        Sjis("[表示ソフト表示]\r\n[ソ]\r\n[能力]\r\n"),
+        Sjis("[a]\r\n[b表示ソフト]\r\n[c]\r\n"),
+    };
+    for (size_t i = 0; i < sizeof files / sizeof files[0]; ++i) {
+        SCOPED_TRACE(Utf8(files[i]));
+        const std::string path = TempPath("VnQRXNamesCut" + std::to_string(i) + ".dat");
+        WriteBytes(path, files[i]);
+        const CProfileText text(files[i]);
+        std::vector<char> full(1024, '\0');
+        const DWORD all = GetPrivateProfileSectionNamesA(full.data(), 1024, path.c_str());
+        const std::vector<std::string> names = Strings(full);
+        ASSERT_EQ(3u, names.size());
+        for (DWORD size = 3; size <= all + 3; ++size) {
+            SCOPED_TRACE(size);
+            std::string theirs, ours;
+            const DWORD got = CompareNames(path, text, size, theirs, ours);
+            // Whole names only, in order, from our answer and from the system's own bytes
+            // (read at a page's end, as they may not end the list within the buffer); all
+            // of them only from an answer that cannot be a cut-off list.
+            for (const std::string* answer : {&ours, &theirs}) {
+                PageEndBuffer buffer(size, '\0');
+                ASSERT_NE(nullptr, buffer.data());
+                std::copy(answer->begin(), answer->end(), buffer.data());
+                const std::vector<std::string> taken = SplitProfileList(buffer.data(), got, size);
+                EXPECT_TRUE(taken.size() <= names.size() && std::equal(taken.begin(), taken.end(), names.begin()))
+                    << (answer == &ours ? "ours" : "the system's");
+                EXPECT_EQ(got != size - 2, taken.size() == names.size());
+            }
+        }
+        DeleteFileA(path.c_str());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, ProfileText, testing::Range(0, static_cast<int>(Cases().size())),

@@ -278,6 +278,33 @@ TEST(SplitProfileList, DropsTheCutOffLastString)
     EXPECT_TRUE(SplitProfileList("\0", 0, 10).empty());
 }
 
+TEST(SplitProfileList, ReadsNothingPastTheBufferWhateverItHolds)
+{
+    // Each buffer ends where a page ends: a read past its last byte faults.
+    const struct {
+        const char* what;
+        std::string bytes;
+        DWORD returned;
+        std::vector<std::string> taken;
+    } rows[] = {
+        {"no NUL at all", "abcdef", 4, {}},
+        {"no NUL at all, a full answer", "abcdef", 0, {}},
+        {"the list's last NUL left out", std::string("one\0two\0", 8), 6, {"one"}},
+        {"cut off, the last byte left as it was", std::string("one\0two\0thr\0\x7f", 13), 11, {"one", "two"}},
+        {"cut off in a double-byte name", std::string("one\0", 4) + Sjis("表示") + std::string("\0", 1), 7, {"one"}},
+        {"cut off, two NULs at the end", std::string("one\0two\0thr\0\0", 13), 11, {"one", "two"}},
+        {"a full list filling the buffer", std::string("one\0two\0\0", 9), 8, {"one", "two"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const DWORD size = static_cast<DWORD>(r.bytes.size());
+        PageEndBuffer buffer(size, '\0');
+        ASSERT_NE(nullptr, buffer.data());
+        std::copy(r.bytes.begin(), r.bytes.end(), buffer.data());
+        EXPECT_EQ(r.taken, SplitProfileList(buffer.data(), r.returned, size));
+    }
+}
+
 TEST_F(RegPass, NeverActsOnALineCutOffByTheBuffer)
 {
     // One section far larger than the 65,535-byte buffer. Every value name is also

@@ -37,3 +37,25 @@ std::string Ansi(const std::wstring& wide)
         ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &s[0], n, nullptr, nullptr);
     return s;
 }
+
+PageEndBuffer::PageEndBuffer(size_t size, char fill)
+{
+    SYSTEM_INFO info;
+    ::GetSystemInfo(&info);
+    const size_t page = info.dwPageSize;
+    const size_t pages = (size + page - 1) / page + 1;
+    char* base = static_cast<char*>(::VirtualAlloc(nullptr, pages * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    m_base = base;
+    DWORD old = 0;
+    if (base == nullptr || !::VirtualProtect(base + (pages - 1) * page, page, PAGE_NOACCESS, &old))
+        return;   // data() stays null
+    m_data = base + (pages - 1) * page - size;
+    for (size_t i = 0; i < size; ++i)
+        m_data[i] = fill;
+}
+
+PageEndBuffer::~PageEndBuffer()
+{
+    if (m_base != nullptr)
+        ::VirtualFree(m_base, 0, MEM_RELEASE);
+}

@@ -65,6 +65,8 @@ std::vector<std::string>& MadeLinks()
 
 bool CanMakeUnixLinks() { return UnixNameCall() != nullptr; }
 
+const char* NoUnixLinks() { return "needs a link made from the Unix side of Wine, and this system makes none"; }
+
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target)
 {
     const std::string l = UnixName(link), t = UnixName(target);

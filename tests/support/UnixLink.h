@@ -5,10 +5,20 @@
 // the way a Unix program does, with the kernel's own calls.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 // True when running under Wine, where the helpers below work.
 bool CanMakeUnixLinks();
+// Why a test, or a case of one, that needs a link did not run.
+const char* NoUnixLinks();
+// Skips the running test where no link can be made: for a test whose every case needs
+// one (cases that need none belong in a test of their own, or run before the skip).
+#define SKIP_WITHOUT_UNIX_LINKS() \
+    if (CanMakeUnixLinks()) {     \
+    } else                        \
+        GTEST_SKIP() << NoUnixLinks()
 // Makes `link` (a Windows path whose folder exists) a symbolic link to `target` (a
 // Windows path; it need not exist). False when the system refused.
 bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
