@@ -1,5 +1,6 @@
 #include "registry/RegUtil.h"
 
+#include "fs/WidePath.h"
 #include "platform/UserSid.h"
 
 #include <vector>
@@ -161,15 +162,6 @@ bool SameName(const WString& a, const WString& b)
     return true;
 }
 
-WString Wide(const std::string& ansi)
-{
-    int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    WString wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
-    return wide;
-}
-
 // `path` starts with the components of `prefix` (""  starts every path); `rest` receives
 // what follows.
 bool StartsWithKey(const std::string& path, const std::string& prefix, std::string& rest)
@@ -242,7 +234,7 @@ HKEY RegOpenListed(HKEY root, const std::string& subKey, const std::vector<RegAn
     DWORD type = REG_NONE;
     const bool link = ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) ==
                           ERROR_SUCCESS && type == REG_LINK;
-    const WString expected = rest.empty() ? anchor->name : anchor->name + L"\\" + Wide(rest);
+    const WString expected = rest.empty() ? anchor->name : anchor->name + L"\\" + ToWide(rest);
     if (link || !SameName(KernelName(key), expected)) {
         ::RegCloseKey(key);
         return nullptr;
