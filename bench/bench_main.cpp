@@ -14,9 +14,9 @@
 // difference is the median of the per-run differences. A ratio is printed only when each
 // difference it divides is clearly positive (its whole interval above zero, and no wider
 // than the median itself); while one is not, or while a goal lies inside the ratio's
-// range, the comparison takes more runs (up to 4 x RUNS, at least 40, for at most ten
-// minutes more). Then it prints the ratio and whether the goal is met, or "measurement
-// failed" and why.
+// range, the comparison takes more runs (up to 4 x RUNS, at least 40, begun within ten
+// minutes of the first extra one). Then it prints the ratio and whether the goal is met,
+// or "measurement failed" and why.
 #include "e2e/Driver.h"
 #include "e2e/Staging.h"
 #include "fs/FolderRemoval.h"
@@ -132,7 +132,7 @@ std::string Unclear(const std::string& what, const Figure& d, int digits)
 // A ratio of two clearly positive figures, with the range their intervals allow, and
 // where it stands against a goal (at most `goal`; none when goal <= 0).
 struct Ratio {
-    std::string unclear;   // why there is no ratio; empty when there is one
+    std::string unclear = "no runs";   // why there is no ratio; empty when there is one
     double value = 0, low = 0, high = 0;
     int verdict = 0;       // 1 goal met, -1 not met, 0 undecided or no goal
 };
@@ -141,6 +141,7 @@ Ratio Divide(const std::string& numName, const Figure& num, const std::string& d
              int digits, double goal)
 {
     Ratio r;
+    r.unclear.clear();
     for (const std::string& why : {Unclear(numName, num, digits), Unclear(denName, den, digits)})
         if (!why.empty())
             r.unclear += (r.unclear.empty() ? "" : "; ") + why;
@@ -256,19 +257,31 @@ bool Gone(const char* folder)
     return GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES;
 }
 
-// The fewest runs of a comparison asked for RUNS, and whether it may take another after
-// `done` runs begun at `started`: up to 4 x RUNS runs, at least 40, for at most ten
-// minutes beyond its fewest.
-size_t MinRuns(int runs)
-{
-    return static_cast<size_t>(std::max(runs, 6));
-}
-bool MayRunMore(int runs, size_t done, double started)
-{
-    if (done < MinRuns(runs))
-        return true;
-    return done < std::max<size_t>(static_cast<size_t>(4 * std::max(runs, 0)), 40) && Now() - started < 600;
-}
+// How many runs a comparison asked for RUNS takes: at least max(RUNS, 6); then more while
+// its figures are not clear, up to 4 x RUNS (at least 40), begun within ten minutes of
+// the first extra one.
+class RunBudget {
+public:
+    explicit RunBudget(int runs)
+        : least_(static_cast<size_t>(std::max(runs, 6))), most_(std::max<size_t>(static_cast<size_t>(4 * std::max(runs, 0)), 40))
+    {
+    }
+    size_t least() const { return least_; }
+    bool More(size_t done, bool settled)
+    {
+        if (done < least_)
+            return true;
+        if (settled || done >= most_)
+            return false;
+        if (extraFrom_ < 0)
+            extraFrom_ = Now();
+        return Now() - extraFrom_ < 600;
+    }
+
+private:
+    size_t least_, most_;
+    double extraFrom_ = -1;
+};
 
 // Our removal against "rd /s /q", each on a fresh copy of the same tree, alternating;
 // the start of cmd.exe alone, next to each rd, is subtracted from it.
@@ -303,9 +316,9 @@ int Tree(int files, int folders, int runs, double goal)
         return theirs.back() >= 0 && cmdStart.back() >= 0 && Gone("C:\\vnqrx\\bench\\b");
     };
     Ratio ratio;
+    RunBudget budget(runs);
     size_t r = 0;
-    const double started = Now();
-    while (MayRunMore(runs, r, started)) {
+    while (budget.More(r, Settled(ratio, goal))) {
         const bool ok = r % 2 == 0 ? oursRun() && theirsRun(r % 4 == 0) : theirsRun(r % 4 == 1) && oursRun();
         ++r;
         if (!ok) {
@@ -314,8 +327,6 @@ int Tree(int files, int folders, int runs, double goal)
         }
         ratio = Divide("RemoveFolderTree", Summarize(ours), "rd /s /q less cmd's start",
                        Summarize(Differences(theirs, cmdStart)), 3, goal);
-        if (r >= MinRuns(runs) && Settled(ratio, goal))
-            break;
     }
     std::printf("tree %d files in %d folders, %zu alternating runs: RemoveFolderTree %s, rd /s /q %s, "
                 "cmd start alone %s, rd less cmd start %s\n",
@@ -462,9 +473,9 @@ int Registry(int runs, double goal)
         return timeImport(importDeletions, theirsNothing);
     };
     Ratio ratio;
+    RunBudget budget(runs);
     size_t r = 0;
-    const double started = Now();
-    while (MayRunMore(runs, r, started)) {
+    while (budget.More(r, Settled(ratio, goal))) {
         const bool fixedFirst = r % 4 >= 2;
         const bool ok = r % 2 == 0 ? oursRun(fixedFirst) && theirsRun(fixedFirst)
                                    : theirsRun(fixedFirst) && oursRun(fixedFirst);
@@ -473,14 +484,12 @@ int Registry(int runs, double goal)
             return 1;
         ratio = Divide("the pass's difference", Summarize(Differences(ours, oursFixed)), "regedit's difference",
                        Summarize(Differences(theirs, theirsFixed)), 4, goal);
-        if (r >= MinRuns(runs) && Settled(ratio, goal))
-            break;
     }
     RemoveRegistryDecoys();
     RunRegistryPass(data);
     // The reading alone: every section of the embedded bytes, as the pass reads them.
     std::vector<double> reading;
-    for (size_t i = 0; i < MinRuns(runs); ++i) {
+    for (size_t i = 0; i < budget.least(); ++i) {
         std::vector<char> names(65535), lines(65535);
         reading.push_back(Time([&] {
             data.GetSectionNames(names.data(), 65535);
