@@ -1,12 +1,12 @@
 // vnqrx_bench: timings of the tool's work in the Wine prefix (run by bench/bench.sh).
 //   vnqrx_bench tree FILES FOLDERS RUNS [GOAL]  our folder removal against "cmd /c rd /s /q"
 //   vnqrx_bench registry RUNS [GOAL]            the removal pass against regedit /s, same deletions
-//   vnqrx_bench pass                      one pass over what is staged (for the relay trace)
-//   vnqrx_bench regfiles                  write regedit's deletion and empty files only
-//   vnqrx_bench stage                     stage the footprint and the decoys only
-//   vnqrx_bench probe                     exit 0 (does this build run here?)
-//   vnqrx_bench startup RUNS              process start to the dialog being visible
-//   vnqrx_bench wholerun RUNS             click to the completion box, staged installation
+//   vnqrx_bench pass                            one pass over what is staged (for the relay trace)
+//   vnqrx_bench regfiles                        write regedit's deletion and empty files only
+//   vnqrx_bench stage                           stage the footprint and the decoys only
+//   vnqrx_bench probe                           exit 0 (does this build run here?)
+//   vnqrx_bench startup RUNS                    process start to the dialog being visible
+//   vnqrx_bench wholerun RUNS                   click to the completion box, staged installation
 //
 // A comparison runs its two sides alternately (A B A B ..., the order within each pair
 // and of each side's fixed cost turning from run to run), at least max(RUNS, 6) times.
@@ -263,7 +263,8 @@ bool Gone(const char* folder)
 class RunBudget {
 public:
     explicit RunBudget(int runs)
-        : least_(static_cast<size_t>(std::max(runs, 6))), most_(std::max<size_t>(static_cast<size_t>(4 * std::max(runs, 0)), 40))
+        : least_(static_cast<size_t>(std::max(runs, 6))),
+          most_(std::max<size_t>(static_cast<size_t>(4 * std::max(runs, 0)), 40))
     {
     }
     size_t least() const { return least_; }
@@ -603,6 +604,7 @@ int main(int argc, char** argv)
         return Startup(std::atoi(argv[2]));
     if (argc >= 3 && !std::strcmp(argv[1], "wholerun"))
         return WholeRun(std::atoi(argv[2]));
-    std::fprintf(stderr, "usage: vnqrx_bench tree FILES FOLDERS RUNS [GOAL] | registry RUNS [GOAL] | startup RUNS | wholerun RUNS\n");
+    std::fprintf(stderr, "usage: vnqrx_bench tree FILES FOLDERS RUNS [GOAL] | registry RUNS [GOAL] | startup RUNS | "
+                         "wholerun RUNS\n");
     return 2;
 }
