@@ -5,6 +5,12 @@
 # this machine runs 32-bit code, the 64-bit test build otherwise, and says which.
 #   bash bench/bench.sh [RUNS] [PARTS]
 # PARTS: any of tree registry trace startup wholerun (all when not given).
+# RUNS (5 when not given): each comparison runs its sides alternately at least max(RUNS, 6)
+# times, and more while its figures are not yet clear (up to 4 x RUNS, at least 40, for at
+# most ten minutes more; bench/bench_main.cpp).
+# A ratio is printed only from differences clearly above zero; otherwise the line says
+# "measurement failed" and why. Every figure is a median with the 95% interval of that
+# median in brackets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,12 +18,12 @@ runs=${1:-5}
 parts=" ${2:-tree registry trace startup wholerun} "
 bash scripts/setup.sh
 cmake --preset release >/dev/null
-cmake --build --preset release -j2 >/dev/null
+cmake --build --preset release >/dev/null
 # The benchmark program and the stager as 32-bit programs, in a build of their own.
 i686="$root/build/bench/i686"
 cmake -S . -B "$i686" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DVNQRX_TESTS=ON >/dev/null
-cmake --build "$i686" -j2 --target vnqrx_bench vnqrx_stage >/dev/null
+cmake --build "$i686" --target vnqrx_bench vnqrx_stage >/dev/null
 
 export VNQRX_WINE_DIR="$root/build/bench/wine"
 rm -rf "$VNQRX_WINE_DIR"
@@ -35,7 +41,7 @@ if [ -x "$wine32" ] && (cd "$bin" && "$wine32" 'C:\vnqrx\bin\vnqrx_bench.exe' pr
     measured="the shipping 32-bit build (build/release), 32-bit programs under $wine32 in a 64-bit prefix"
 else
     cmake --preset test >/dev/null
-    cmake --build --preset test -j2 --target CleanupVnQRX vnqrx_bench vnqrx_stage >/dev/null
+    cmake --build --preset test --target CleanupVnQRX vnqrx_bench vnqrx_stage >/dev/null
     cp build/test/bin/CleanupVnQRX.exe build/test/bin/vnqrx_bench.exe build/test/bin/vnqrx_stage.exe "$bin/"
     measured="the 64-bit test build (build/test): this machine cannot run 32-bit code"
 fi
@@ -44,10 +50,12 @@ bench() { "$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_bench.exe' "$@"; }
 
 echo "measuring: $measured"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version 2>/dev/null || echo wine)"
-[[ $parts == *" tree "* ]] && for shape in "2000 200" "20000 1000"; do
+# Goals: the removal of the larger tree at most 0.15 of rd's time, the registry pass's
+# deletions at most regedit's.
+[[ $parts == *" tree "* ]] && for shape in "2000 200 0" "20000 1000 0.15"; do
     set -- $shape
     rm -rf "$WINEPREFIX/drive_c/vnqrx/bench"
-    bench tree "$1" "$2" "$runs"
+    bench tree "$1" "$2" "$runs" "$3"
     # The floor: the same tree removed natively, from a fresh copy each time.
     times=()
     for _ in $(seq "$runs"); do
@@ -57,11 +65,13 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
         t1=$(date +%s.%N)
         times+=("$(echo "$t1 - $t0" | bc -l)")
     done
-    median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
-    printf 'tree %s files in %s folders: native rm -rf %.3f s (median of %s)\n' "$1" "$2" "$median" "$runs"
+    sorted=$(printf '%s\n' "${times[@]}" | sort -n)
+    median=$(sed -n "$(( (runs + 1) / 2 ))p" <<<"$sorted")
+    printf 'tree %s files in %s folders: native rm -rf %.3f s (median of %s, range %.3f to %.3f)\n' "$1" "$2" \
+        "$median" "$runs" "$(head -1 <<<"$sorted")" "$(tail -1 <<<"$sorted")"
 done
 rm -rf "$WINEPREFIX/drive_c/vnqrx/bench"
-[[ $parts == *" registry "* ]] && bench registry "$runs"
+[[ $parts == *" registry "* ]] && bench registry "$runs" 1.0
 
 # Where the time goes: registry calls (Wine's relay trace of the process) and requests to
 # the Wine server (its server trace, all processes) of one pass and of one regedit import

@@ -1,12 +1,22 @@
 // vnqrx_bench: timings of the tool's work in the Wine prefix (run by bench/bench.sh).
-//   vnqrx_bench tree FILES FOLDERS RUNS   our folder removal against "cmd /c rd /s /q"
-//   vnqrx_bench registry RUNS             the removal pass against regedit /s, same deletions
-//   vnqrx_bench pass                      one pass over what is staged (for the relay trace)
-//   vnqrx_bench regfiles                  write regedit's deletion and empty files only
-//   vnqrx_bench stage                     stage the footprint and the decoys only
-//   vnqrx_bench probe                     exit 0 (does this build run here?)
-//   vnqrx_bench startup RUNS              process start to the dialog being visible
-//   vnqrx_bench wholerun RUNS             click to the completion box, staged installation
+//   vnqrx_bench tree FILES FOLDERS RUNS [GOAL]  our folder removal against "cmd /c rd /s /q"
+//   vnqrx_bench registry RUNS [GOAL]            the removal pass against regedit /s, same deletions
+//   vnqrx_bench pass                            one pass over what is staged (for the relay trace)
+//   vnqrx_bench regfiles                        write regedit's deletion and empty files only
+//   vnqrx_bench stage                           stage the footprint and the decoys only
+//   vnqrx_bench probe                           exit 0 (does this build run here?)
+//   vnqrx_bench startup RUNS                    process start to the dialog being visible
+//   vnqrx_bench wholerun RUNS                   click to the completion box, staged installation
+//
+// A comparison runs its two sides alternately (A B A B ..., the order within each pair
+// and of each side's fixed cost turning from run to run), at least max(RUNS, 6) times.
+// Each figure is the median of its runs, with the 95% interval of that median; a
+// difference is the median of the per-run differences. A ratio is printed only when each
+// difference it divides is clearly positive (its whole interval above zero, and no wider
+// than the median itself); while one is not, or while a goal lies inside the ratio's
+// range, the comparison takes more runs (up to 4 x RUNS, at least 40, begun within ten
+// minutes of the first extra one). Then it prints the ratio and whether the goal is met,
+// or "measurement failed" and why.
 #include "e2e/Driver.h"
 #include "e2e/Staging.h"
 #include "fs/FolderRemoval.h"
@@ -19,9 +29,11 @@
 #include "support/TestSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,10 +47,130 @@ double Now()
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-double Median(std::vector<double> v)
+double Time(const std::function<void()>& work)
 {
+    double t0 = Now();
+    work();
+    return Now() - t0;
+}
+
+// The median of a figure's runs and the 95% interval of that median: the order
+// statistics x(j) and x(n+1-j) for the largest j for which the true median lies between
+// them with a probability of at least 0.95 (the sign test: the number of runs below the
+// median is binomial(n, 1/2)). Fewer than 6 runs give no such interval.
+struct Figure {
+    size_t runs = 0;
+    double median = 0, low = 0, high = 0;
+    bool interval = false;
+};
+
+Figure Summarize(std::vector<double> v)
+{
+    Figure f;
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    const size_t n = f.runs = v.size();
+    if (n == 0)
+        return f;
+    f.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    f.low = v.front();
+    f.high = v.back();
+    double p = std::pow(0.5, static_cast<double>(n));   // P(binomial = k), from k = 0
+    double below = 0;                                     // P(binomial < j)
+    for (size_t j = 1; j <= n / 2; ++j) {
+        below += p;
+        p = p * static_cast<double>(n - (j - 1)) / static_cast<double>(j);
+        if (1 - 2 * below < 0.95)
+            break;
+        f.interval = true;
+        f.low = v[j - 1];
+        f.high = v[n - j];
+    }
+    return f;
+}
+
+std::vector<double> Differences(const std::vector<double>& a, const std::vector<double>& b)
+{
+    std::vector<double> d;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        d.push_back(a[i] - b[i]);
+    return d;
+}
+
+// "0.0204 s [0.0190, 0.0221]": the median and its 95% interval; with fewer than 6 runs
+// the smallest and largest run instead, said so.
+std::string Format(const Figure& f, int digits)
+{
+    char text[128];
+    if (f.interval)
+        std::snprintf(text, sizeof text, "%.*f s [%.*f, %.*f]", digits, f.median, digits, f.low, digits, f.high);
+    else
+        std::snprintf(text, sizeof text, "%.*f s [range of %zu runs %.*f, %.*f]", digits, f.median, f.runs, digits,
+                      f.low, digits, f.high);
+    return text;
+}
+
+// Why `d` cannot divide or be divided in a ratio, or "" when it can: clearly positive
+// means its median and its whole interval above zero, and the interval no wider than the
+// median (the median known to about half its size).
+std::string Unclear(const std::string& what, const Figure& d, int digits)
+{
+    char text[256];
+    if (!d.interval)
+        std::snprintf(text, sizeof text, "%s: %zu runs give no 95%% interval", what.c_str(), d.runs);
+    else if (d.median <= 0)
+        std::snprintf(text, sizeof text, "%s is not positive: %s", what.c_str(), Format(d, digits).c_str());
+    else if (d.low <= 0)
+        std::snprintf(text, sizeof text, "%s is not clearly positive: its interval reaches zero, %s", what.c_str(),
+                      Format(d, digits).c_str());
+    else if (d.high - d.low > d.median)
+        std::snprintf(text, sizeof text, "%s varies more than its size: %s", what.c_str(), Format(d, digits).c_str());
+    else
+        return "";
+    return text;
+}
+
+// A ratio of two clearly positive figures, with the range their intervals allow, and
+// where it stands against a goal (at most `goal`; none when goal <= 0).
+struct Ratio {
+    std::string unclear = "no runs";   // why there is no ratio; empty when there is one
+    double value = 0, low = 0, high = 0;
+    int verdict = 0;       // 1 goal met, -1 not met, 0 undecided or no goal
+};
+
+Ratio Divide(const std::string& numName, const Figure& num, const std::string& denName, const Figure& den,
+             int digits, double goal)
+{
+    Ratio r;
+    r.unclear.clear();
+    for (const std::string& why : {Unclear(numName, num, digits), Unclear(denName, den, digits)})
+        if (!why.empty())
+            r.unclear += (r.unclear.empty() ? "" : "; ") + why;
+    if (!r.unclear.empty())
+        return r;
+    r.value = num.median / den.median;
+    r.low = num.low / den.high;
+    r.high = num.high / den.low;
+    if (goal > 0)
+        r.verdict = r.high <= goal ? 1 : r.low > goal ? -1 : 0;
+    return r;
+}
+
+// Is a comparison done: its ratio clear and, with a goal, the goal decided?
+bool Settled(const Ratio& r, double goal)
+{
+    return r.unclear.empty() && (goal <= 0 || r.verdict != 0);
+}
+
+void PrintRatio(const char* label, const Ratio& r, size_t runs, double goal)
+{
+    if (!r.unclear.empty()) {
+        std::printf("%s: measurement failed after %zu runs: %s\n", label, runs, r.unclear.c_str());
+        return;
+    }
+    std::printf("%s: %.2f [%.2f, %.2f]\n", label, r.value, r.low, r.high);
+    if (goal > 0)
+        std::printf("%s goal (at most %.2f): %s\n", label, goal,
+                    r.verdict > 0 ? "met" : r.verdict < 0 ? "not met" : "undecided: the ratio's range reaches it");
 }
 
 // A tree of `files` files in `folders` folders (nested up to four deep), a third of the
@@ -120,37 +252,89 @@ double RunCmd(const char* commandLine)
     return t;
 }
 
-int Tree(int files, int folders, int runs)
+bool Gone(const char* folder)
+{
+    return GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES;
+}
+
+// How many runs a comparison asked for RUNS takes: at least max(RUNS, 6); then more while
+// its figures are not clear, up to 4 x RUNS (at least 40), begun within ten minutes of
+// the first extra one.
+class RunBudget {
+public:
+    explicit RunBudget(int runs)
+        : least_(static_cast<size_t>(std::max(runs, 6))),
+          most_(std::max<size_t>(static_cast<size_t>(4 * std::max(runs, 0)), 40))
+    {
+    }
+    size_t least() const { return least_; }
+    bool More(size_t done, bool settled)
+    {
+        if (done < least_)
+            return true;
+        if (settled || done >= most_)
+            return false;
+        if (extraFrom_ < 0)
+            extraFrom_ = Now();
+        return Now() - extraFrom_ < 600;
+    }
+
+private:
+    size_t least_, most_;
+    double extraFrom_ = -1;
+};
+
+// Our removal against "rd /s /q", each on a fresh copy of the same tree, alternating;
+// the start of cmd.exe alone, next to each rd, is subtracted from it.
+int Tree(int files, int folders, int runs, double goal)
 {
     const std::string src = "C:\\vnqrx\\bench\\src";
+    const int entries = files + folders - 1;
     CreateDirectoryA("C:\\vnqrx\\bench", nullptr);
     MakeTree(src, files, folders);
-    if (CountEntries(src) != files + folders - 1) {
-        std::printf("the generated tree has %d entries, not %d\n", CountEntries(src), files + folders - 1);
+    if (CountEntries(src) != entries) {
+        std::printf("the generated tree has %d entries, not %d\n", CountEntries(src), entries);
         return 1;
     }
     std::vector<double> ours, theirs, cmdStart;
-    for (int r = 0; r < runs; ++r) {
+    auto oursRun = [&] {
         CopyTree(src, "C:\\vnqrx\\bench\\a");
-        if (CountEntries("C:\\vnqrx\\bench\\a") != files + folders - 1)
-            return 1;
-        double t0 = Now();
-        BOOL ok = RemoveFolderTree("C:\\vnqrx\\bench\\a\\");
-        ours.push_back(Now() - t0);
+        if (CountEntries("C:\\vnqrx\\bench\\a") != entries)
+            return false;
+        BOOL ok = FALSE;
+        ours.push_back(Time([&] { ok = RemoveFolderTree("C:\\vnqrx\\bench\\a\\"); }));
+        return ok && Gone("C:\\vnqrx\\bench\\a");
+    };
+    auto theirsRun = [&](bool startFirst) {
         CopyTree(src, "C:\\vnqrx\\bench\\b");
+        if (CountEntries("C:\\vnqrx\\bench\\b") != entries)
+            return false;
+        if (startFirst)
+            cmdStart.push_back(RunCmd("cmd.exe /c rem"));
         theirs.push_back(RunCmd("cmd.exe /c rd /s /q C:\\vnqrx\\bench\\b"));
-        cmdStart.push_back(RunCmd("cmd.exe /c rem"));
-        bool gone = GetFileAttributesA("C:\\vnqrx\\bench\\a") == INVALID_FILE_ATTRIBUTES &&
-                    GetFileAttributesA("C:\\vnqrx\\bench\\b") == INVALID_FILE_ATTRIBUTES;
-        if (!ok || !gone) {
-            std::printf("run %d: a tree was not removed completely\n", r);
+        if (!startFirst)
+            cmdStart.push_back(RunCmd("cmd.exe /c rem"));
+        return theirs.back() >= 0 && cmdStart.back() >= 0 && Gone("C:\\vnqrx\\bench\\b");
+    };
+    Ratio ratio;
+    RunBudget budget(runs);
+    size_t r = 0;
+    while (budget.More(r, Settled(ratio, goal))) {
+        const bool ok = r % 2 == 0 ? oursRun() && theirsRun(r % 4 == 0) : theirsRun(r % 4 == 1) && oursRun();
+        ++r;
+        if (!ok) {
+            std::printf("tree run %zu: a copy was incomplete, or a tree was not removed completely\n", r);
             return 1;
         }
+        ratio = Divide("RemoveFolderTree", Summarize(ours), "rd /s /q less cmd's start",
+                       Summarize(Differences(theirs, cmdStart)), 3, goal);
     }
-    double o = Median(ours), t = Median(theirs), s = Median(cmdStart);
-    std::printf("tree %d files in %d folders, %d runs: RemoveFolderTree %.3f s, rd /s /q %.3f s "
-                "(of which cmd start %.3f s), ratio ours/theirs %.2f, ours/(theirs - start) %.2f\n",
-                files, folders, runs, o, t, s, o / t, o / (t - s));
+    std::printf("tree %d files in %d folders, %zu alternating runs: RemoveFolderTree %s, rd /s /q %s, "
+                "cmd start alone %s, rd less cmd start %s\n",
+                files, folders, r, Format(Summarize(ours), 3).c_str(), Format(Summarize(theirs), 3).c_str(),
+                Format(Summarize(cmdStart), 3).c_str(), Format(Summarize(Differences(theirs, cmdStart)), 3).c_str());
+    const std::string label = "tree " + std::to_string(files) + " files ratio RemoveFolderTree/(rd less cmd start)";
+    PrintRatio(label.c_str(), ratio, r, goal);
     return 0;
 }
 
@@ -220,11 +404,11 @@ std::string Regedit()
 #endif
 }
 
-// The registry pass against regedit importing the same deletions, side by side, each on a
+// The registry pass against regedit importing the same deletions, alternating, each on a
 // freshly staged footprint (with the decoys) and each with its fixed cost: the pass with
-// nothing left to delete, regedit importing an empty file. Both must leave the registry
-// in the same state.
-int Registry(int runs)
+// nothing left to delete, regedit importing an empty file. Every run must leave the
+// registry as the first pass left it.
+int Registry(int runs, double goal)
 {
     std::vector<RegFileSection> sections;
     std::string error;
@@ -238,56 +422,92 @@ int Registry(int runs)
 
     ExtractRegDataFile();
     const CProfileText data(LoadRegData());
-    std::vector<double> ours, oursFixed, theirs, theirsFixed, theirsNothing;
-    size_t calls = 0;
+    auto stage = [&] {
+        if (StageSections(sections, error) && StageRegistryDecoys())
+            return true;
+        std::printf("staging failed: %s\n", error.c_str());
+        return false;
+    };
+    // The state every run starts from and must come back to: the footprint removed but
+    // for the keys that hold the decoys.
+    if (!stage())
+        return 1;
+    const size_t calls = RunRegistryPass(data);
+    const std::vector<RegTree> removed = SnapshotFootprintTrees();
     RunCmd(importEmpty.c_str());   // warm: regedit's first start loads more
-    for (int r = 0; r < runs; ++r) {
-        if (!StageSections(sections, error) || !StageRegistryDecoys()) {
-            std::printf("%s\n", error.c_str());
-            return 1;
-        }
-        double t0 = Now();
-        calls = RunRegistryPass(data);
-        ours.push_back(Now() - t0);
-        const std::vector<RegTree> afterOurs = SnapshotFootprintTrees();
-        t0 = Now();
-        RunRegistryPass(data);
-        oursFixed.push_back(Now() - t0);
+    auto leftAsRemoved = [&](const char* who) {
+        std::vector<std::string> diff = DiffFootprintTrees(removed, SnapshotFootprintTrees());
+        if (diff.empty())
+            return true;
+        std::printf("%s left a different registry from the first pass's (%zu differences), first: %s\n", who,
+                    diff.size(), diff.front().c_str());
+        return false;
+    };
+    auto timeImport = [&](const std::string& command, std::vector<double>& into) {
+        into.push_back(RunCmd(command.c_str()));
+        if (into.back() >= 0)
+            return true;
+        std::printf("regedit did not start: %s\n", command.c_str());
+        return false;
+    };
 
-        if (!StageSections(sections, error)) {
-            std::printf("%s\n", error.c_str());
+    std::vector<double> ours, oursFixed, theirs, theirsFixed, theirsNothing;
+    auto oursRun = [&](bool fixedFirst) {
+        if (fixedFirst)
+            oursFixed.push_back(Time([&] { RunRegistryPass(data); }));
+        if (!stage())
+            return false;
+        ours.push_back(Time([&] { RunRegistryPass(data); }));
+        if (!leftAsRemoved("the pass"))
+            return false;
+        if (!fixedFirst)
+            oursFixed.push_back(Time([&] { RunRegistryPass(data); }));
+        return true;
+    };
+    auto theirsRun = [&](bool fixedFirst) {
+        if (fixedFirst && !timeImport(importEmpty, theirsFixed))
+            return false;
+        if (!stage() || !timeImport(importDeletions, theirs) || !leftAsRemoved("regedit"))
+            return false;
+        if (!fixedFirst && !timeImport(importEmpty, theirsFixed))
+            return false;
+        return timeImport(importDeletions, theirsNothing);
+    };
+    Ratio ratio;
+    RunBudget budget(runs);
+    size_t r = 0;
+    while (budget.More(r, Settled(ratio, goal))) {
+        const bool fixedFirst = r % 4 >= 2;
+        const bool ok = r % 2 == 0 ? oursRun(fixedFirst) && theirsRun(fixedFirst)
+                                   : theirsRun(fixedFirst) && oursRun(fixedFirst);
+        ++r;
+        if (!ok)
             return 1;
-        }
-        theirs.push_back(RunCmd(importDeletions.c_str()));
-        std::vector<std::string> diff = DiffFootprintTrees(afterOurs, SnapshotFootprintTrees());
-        if (!diff.empty()) {
-            std::printf("regedit left a different registry from the pass's (%zu differences), first: %s\n",
-                        diff.size(), diff.front().c_str());
-            return 1;
-        }
-        theirsFixed.push_back(RunCmd(importEmpty.c_str()));
-        theirsNothing.push_back(RunCmd(importDeletions.c_str()));
+        ratio = Divide("the pass's difference", Summarize(Differences(ours, oursFixed)), "regedit's difference",
+                       Summarize(Differences(theirs, theirsFixed)), 4, goal);
     }
     RemoveRegistryDecoys();
     RunRegistryPass(data);
     // The reading alone: every section of the embedded bytes, as the pass reads them.
     std::vector<double> reading;
-    for (int r = 0; r < runs; ++r) {
+    for (size_t i = 0; i < budget.least(); ++i) {
         std::vector<char> names(65535), lines(65535);
-        double t0 = Now();
-        data.GetSectionNames(names.data(), 65535);
-        for (const char* p = names.data(); *p; p += strlen(p) + 1)
-            data.GetSection(p, lines.data(), 65535);
-        reading.push_back(Now() - t0);
+        reading.push_back(Time([&] {
+            data.GetSectionNames(names.data(), 65535);
+            for (const char* p = names.data(); *p; p += strlen(p) + 1)
+                data.GetSection(p, lines.data(), 65535);
+        }));
     }
-    std::printf("registry: reading the embedded data file alone %.4f s\n", Median(reading));
-    const double o = Median(ours), of = Median(oursFixed), t = Median(theirs), tf = Median(theirsFixed);
-    std::printf("registry, %d runs (%zu entries): pass %.4f s, with nothing to delete %.4f s, difference %.4f s\n",
-                runs, calls, o, of, o - of);
-    std::printf("registry, %d runs: regedit /s import %.4f s, of an empty file %.4f s, difference %.4f s "
-                "(the same import with nothing to delete: %.4f s)\n",
-                runs, t, tf, t - tf, Median(theirsNothing));
-    std::printf("registry ratio pass/regedit (fixed costs subtracted): %.2f\n", (o - of) / (t - tf));
+    std::printf("registry: reading the embedded data file alone %s\n", Format(Summarize(reading), 4).c_str());
+    std::printf("registry, %zu alternating runs (%zu entries): pass %s, with nothing to delete %s, difference %s\n", r,
+                calls, Format(Summarize(ours), 4).c_str(), Format(Summarize(oursFixed), 4).c_str(),
+                Format(Summarize(Differences(ours, oursFixed)), 4).c_str());
+    std::printf("registry, %zu alternating runs: regedit /s import %s, of an empty file %s, difference %s "
+                "(the same import with nothing to delete: %s)\n",
+                r, Format(Summarize(theirs), 4).c_str(), Format(Summarize(theirsFixed), 4).c_str(),
+                Format(Summarize(Differences(theirs, theirsFixed)), 4).c_str(),
+                Format(Summarize(theirsNothing), 4).c_str());
+    PrintRatio("registry ratio pass/regedit (fixed costs subtracted)", ratio, r, goal);
     return 0;
 }
 
@@ -315,7 +535,7 @@ int Startup(int runs)
         Press(main, IDOK);
         tool.WaitExit(20000);
     }
-    std::printf("start-up to visible dialog, %d runs: %.3f s median\n", runs, Median(times));
+    std::printf("start-up to visible dialog, %d runs: %s\n", runs, Format(Summarize(times), 3).c_str());
     return 0;
 }
 
@@ -349,9 +569,8 @@ int WholeRun(int runs)
         Press(main, IDOK);
         tool.WaitExit(20000);
     }
-    std::printf("whole run, %d runs: click to confirmation %.3f s, Yes to completion box %.3f s (medians; "
-                "polling every 50 ms)\n",
-                runs, Median(toConfirm), Median(work));
+    std::printf("whole run, %d runs: click to confirmation %s, Yes to completion box %s (polling every 50 ms)\n",
+                runs, Format(Summarize(toConfirm), 3).c_str(), Format(Summarize(work), 3).c_str());
     return 0;
 }
 
@@ -360,9 +579,9 @@ int WholeRun(int runs)
 int main(int argc, char** argv)
 {
     if (argc >= 5 && !std::strcmp(argv[1], "tree"))
-        return Tree(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+        return Tree(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc >= 6 ? std::atof(argv[5]) : 0);
     if (argc >= 3 && !std::strcmp(argv[1], "registry"))
-        return Registry(std::atoi(argv[2]));
+        return Registry(std::atoi(argv[2]), argc >= 4 ? std::atof(argv[3]) : 0);
     if (argc >= 2 && !std::strcmp(argv[1], "probe"))
         return 0;   // it started: this machine runs this build
     if (argc >= 2 && !std::strcmp(argv[1], "regfiles")) {
@@ -385,6 +604,7 @@ int main(int argc, char** argv)
         return Startup(std::atoi(argv[2]));
     if (argc >= 3 && !std::strcmp(argv[1], "wholerun"))
         return WholeRun(std::atoi(argv[2]));
-    std::fprintf(stderr, "usage: vnqrx_bench tree FILES FOLDERS RUNS | registry RUNS | startup RUNS | wholerun RUNS\n");
+    std::fprintf(stderr, "usage: vnqrx_bench tree FILES FOLDERS RUNS [GOAL] | registry RUNS [GOAL] | startup RUNS | "
+                         "wholerun RUNS\n");
     return 2;
 }

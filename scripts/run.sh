@@ -58,8 +58,10 @@ echo "== What is left =="
 "$VNQRX_WINE" 'C:\vnqrx\bin\vnqrx_stage.exe' report
 
 mkdir -p "$root/docs/screenshots"
+# Pixels only (no time stamps or other metadata): the same pictures give the same files,
+# so a run shows in git whether the committed screenshots are still what the tool draws.
 for f in "$WINEPREFIX"/drive_c/vnqrx/shots/*.bmp; do
-    convert "$f" "$root/docs/screenshots/$(basename "${f%.bmp}").png"
+    convert "$f" -strip -define png:exclude-chunks=date,time "$root/docs/screenshots/$(basename "${f%.bmp}").png"
 done
 echo
 echo "run: screenshots in docs/screenshots/"

@@ -21,12 +21,19 @@ VNQRX_WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$VNQRX_WINE" ] || VNQRX_WINE=$(command -v wine64 || command -v wine)
 [ -x "$VNQRX_WINESERVER" ] || VNQRX_WINESERVER=$(command -v wineserver)
 
+vnqrx_marlett=/usr/share/wine/fonts/marlett.ttf   # from fonts-wine (scripts/setup.sh)
+
 vnqrx_wine_reg() {  # reg.exe inside the prefix
     "$VNQRX_WINE" reg "$@" >/dev/null 2>&1
 }
 
+# The set-up a prefix was made with, written to its ready mark: a prefix made by another
+# (older) set-up is made again.
+vnqrx_prefix_version=2
+
 vnqrx_prefix_init() {
-    [ -f "$WINEPREFIX/.vnqrx-ready" ] && return 0
+    [ "$(cat "$WINEPREFIX/.vnqrx-ready" 2>/dev/null)" = "$vnqrx_prefix_version" ] && return 0
+    [ -d "$WINEPREFIX" ] && "$VNQRX_WINESERVER" -k >/dev/null 2>&1
     rm -rf "$WINEPREFIX"
     mkdir -p "$HOME"
     "$VNQRX_WINE" wineboot -i >/dev/null 2>&1 || true
@@ -40,13 +47,19 @@ vnqrx_prefix_init() {
     # No window manager runs under Xvfb: let Wine draw captions and frames itself.
     vnqrx_wine_reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
     "$VNQRX_WINESERVER" -w
+    # Wine draws the caption buttons, scroll-bar arrows and check marks with its Marlett
+    # symbol font. Debian's fonts-wine installs it in /usr/share/wine/fonts, but this Wine
+    # looks for its own fonts in /usr/share/wine/../fonts (WINEDEBUG=+font) and fontconfig
+    # does not list that folder either: without a copy in the prefix's Fonts folder the
+    # buttons are drawn with a text font, the close button as the letter "r".
+    cp "$vnqrx_marlett" "$WINEPREFIX/drive_c/windows/Fonts/" || return 1
     rm -f "$WINEPREFIX/dosdevices/z:"
     if [ -e "$WINEPREFIX/dosdevices/z:" ]; then
         echo "wine-env: could not remove the Z: drive of $WINEPREFIX" >&2
         return 1
     fi
     mkdir -p "$WINEPREFIX/drive_c/vnqrx/bin"
-    touch "$WINEPREFIX/.vnqrx-ready"
+    echo "$vnqrx_prefix_version" >"$WINEPREFIX/.vnqrx-ready"
 }
 
 vnqrx_prefix_stop() {

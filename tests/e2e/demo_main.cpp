@@ -51,6 +51,26 @@ bool SaveShot(const std::string& path, std::vector<HWND> windows)
     return true;
 }
 
+int CALLBACK FoundFamily(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found)
+{
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Wine draws the caption buttons with the Marlett symbol font; without it the pictures
+// would show letters where Windows shows the buttons.
+bool HasMarlett()
+{
+    LOGFONTA lf = {};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpyA(lf.lfFaceName, "Marlett");
+    bool found = false;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExA(dc, &lf, FoundFamily, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
 int Fail(const char* what)
 {
     std::fprintf(stderr, "vnqrx_demo: %s\n", what);
@@ -64,6 +84,8 @@ int main(int argc, char** argv)
     if (argc != 2)
         return Fail("usage: vnqrx_demo SHOT-FOLDER");
     const std::string shots = std::string(argv[1]) + "\\";
+    if (!HasMarlett())
+        return Fail("no Marlett font in this prefix: the caption buttons would be drawn as letters");
     CreateDirectoryA(argv[1], nullptr);
     ToolProcess tool;
     if (!tool.Start())
