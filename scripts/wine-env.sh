@@ -33,7 +33,7 @@ vnqrx_prefix_version=2
 
 vnqrx_prefix_init() {
     [ "$(cat "$WINEPREFIX/.vnqrx-ready" 2>/dev/null)" = "$vnqrx_prefix_version" ] && return 0
-    [ -d "$WINEPREFIX" ] && "$VNQRX_WINESERVER" -k >/dev/null 2>&1
+    if [ -d "$WINEPREFIX" ]; then "$VNQRX_WINESERVER" -k >/dev/null 2>&1 || true; fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$HOME"
     "$VNQRX_WINE" wineboot -i >/dev/null 2>&1 || true
