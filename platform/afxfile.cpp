@@ -50,23 +50,6 @@ int CFileException::ReportError() const { return AfxMessageBox(GetErrorMessage()
 
 CFile::~CFile() { Abort(); }
 
-BOOL CFile::Open(const std::string& path, UINT flags)
-{
-    Abort();
-    DWORD access = (flags & modeWrite) ? GENERIC_WRITE : GENERIC_READ;
-    DWORD share = (flags & shareExclusive) ? 0 : (FILE_SHARE_READ | FILE_SHARE_WRITE);
-    DWORD disposition = (flags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
-    if ((flags & modeCreate) && (flags & modeCreateNew)) {
-        disposition = CREATE_NEW;
-        access |= DELETE;
-    }
-    m_hFile = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_hFile == INVALID_HANDLE_VALUE)
-        return FALSE;
-    m_strFileName = path;
-    return TRUE;
-}
-
 void CFile::Write(const void* data, DWORD count)
 {
     DWORD written = 0;

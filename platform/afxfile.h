@@ -22,23 +22,11 @@ public:
 
 class CFile {
 public:
-    enum OpenFlags : UINT {
-        modeWrite = 0x0001,
-        shareExclusive = 0x0010,
-        modeCreate = 0x1000,
-        // With modeCreate: a new file only. Fails (ERROR_FILE_EXISTS) when anything has the
-        // name, a link included, even one whose target is gone; nothing is followed.
-        modeCreateNew = 0x4000,
-    };
-
     CFile() = default;
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
     ~CFile();   // closes without raising
 
-    // FALSE when the file cannot be opened (nothing is raised); the reason stays in the
-    // thread's last-error code.
-    BOOL Open(const std::string& path, UINT flags);
     // Takes over `handle`, a file opened elsewhere, named `path` in what is reported.
     void Attach(HANDLE handle, const std::string& path);
     // Raises CFileException unless all `count` bytes were written.
@@ -47,8 +35,8 @@ public:
     void Close();
     // Closes without raising.
     void Abort();
-    // Deletes the file through the open handle, then closes it (modeCreateNew files, and
-    // files attached with the right to delete). Deleting by path after closing could hit
+    // Deletes the file through the open handle, then closes it (the handle must carry the
+    // right to delete). Deleting by path after closing could hit
     // whatever another program has put at the path meanwhile.
     void Discard();
     // The open handle (INVALID_HANDLE_VALUE when closed).
